@@ -1,0 +1,29 @@
+// The rows of every table as data, for the tests and the maintainers' tool.
+// The DLL itself does not carry this table.
+#pragma once
+
+#include <span>
+#include <string_view>
+
+namespace he {
+
+struct Entry {
+    std::string_view name;
+    std::string_view family;  // the table the entry is written in
+    std::string_view text;    // the Windows-1255 bytes the export delivers
+    std::string_view utf8;    // the same text as written in the table
+    std::string_view gloss;   // English gloss of wording written for this module
+    bool open;                // wording written for this module, not carried over
+};
+
+// The identity entries, in the order of their table.
+std::span<const Entry> identity_entries();
+
+// The catalogue entries, table by table, each table in catalogue order.
+std::span<const Entry> table_entries();
+
+// The exported catalogue names in catalogue order, as exports/catalogue.txt
+// lists them.
+std::span<const std::string_view> catalogue_order();
+
+}  // namespace he

@@ -1,0 +1,102 @@
+// Compile-time conversion of UTF-8 source texts into Windows-1255 bytes.
+//
+// Every text of the module is written in UTF-8 in the tables and stored as
+// Windows-1255, one byte per character. The conversion runs in the compiler:
+// nothing is converted at run time. A text may carry only
+//   - the 27 Hebrew letters, final forms included, without points or marks
+//     (U+05D0 to U+05EA, bytes 224 to 250),
+//   - printable ASCII (bytes 32 to 126),
+//   - the degree sign (U+00B0, byte 176),
+//   - the carriage return (byte 13), the one line break the host understands.
+// Anything else (a line feed, a tab, another control byte, a vowel point, a
+// letter of another script, a malformed UTF-8 sequence) makes `carriable`
+// false, and the export macros turn that into a build error naming the entry.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+namespace he::cp1255 {
+
+// A UTF-8 string literal usable as a template argument.
+template <std::size_t N>
+struct Utf8 {
+    char chars[N]{};
+    consteval Utf8(const char (&s)[N]) {
+        for (std::size_t i = 0; i < N; ++i) chars[i] = s[i];
+    }
+    constexpr std::string_view view() const { return {chars, N - 1}; }
+};
+
+// One step of decoding: the Windows-1255 byte of the character that starts at
+// `at`, and how many UTF-8 bytes it took. `byte` is negative when the
+// character may not be carried.
+struct Step {
+    int byte;
+    std::size_t width;
+};
+
+constexpr Step decode_one(std::string_view s, std::size_t at) {
+    const auto b0 = static_cast<unsigned char>(s[at]);
+    if (b0 < 0x80) {
+        const bool allowed = b0 == 0x0D || (b0 >= 0x20 && b0 <= 0x7E);
+        return {allowed ? b0 : -1, 1};
+    }
+    // Only two-byte sequences can carry an allowed character (U+00B0, U+05D0..U+05EA).
+    if ((b0 & 0xE0) != 0xC0 || at + 1 >= s.size()) return {-1, 1};
+    const auto b1 = static_cast<unsigned char>(s[at + 1]);
+    if ((b1 & 0xC0) != 0x80) return {-1, 1};
+    const unsigned cp = ((b0 & 0x1Fu) << 6) | (b1 & 0x3Fu);
+    if (cp == 0xB0) return {0xB0, 2};
+    if (cp >= 0x5D0 && cp <= 0x5EA) return {static_cast<int>(cp - 0x5D0 + 0xE0), 2};
+    return {-1, 2};
+}
+
+// True when every character of the UTF-8 text can be stored.
+constexpr bool carriable(std::string_view s) {
+    for (std::size_t i = 0; i < s.size();) {
+        const Step step = decode_one(s, i);
+        if (step.byte < 0) return false;
+        i += step.width;
+    }
+    return true;
+}
+
+template <std::size_t N>
+consteval bool carriable(const char (&s)[N]) {
+    return carriable(std::string_view{s, N - 1});
+}
+
+// Number of Windows-1255 bytes of a carriable text.
+constexpr std::size_t encoded_size(std::string_view s) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < s.size(); ++n) i += decode_one(s, i).width;
+    return n;
+}
+
+// The bytes of the text followed by one zero byte, so that every text has a
+// valid address, the empty one included.
+template <Utf8 S>
+consteval auto encode() {
+    constexpr std::string_view src = S.view();
+    std::array<char, encoded_size(src) + 1> out{};
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < src.size(); ++n) {
+        const Step step = decode_one(src, i);
+        out[n] = static_cast<char>(step.byte);
+        i += step.width;
+    }
+    return out;
+}
+
+template <Utf8 S>
+inline constexpr auto stored = encode<S>();
+
+// The Windows-1255 bytes of a UTF-8 literal, without the zero byte.
+template <Utf8 S>
+constexpr std::string_view text() {
+    return {stored<S>.data(), stored<S>.size() - 1};
+}
+
+}  // namespace he::cp1255

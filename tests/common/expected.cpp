@@ -1,0 +1,121 @@
+#include "expected.h"
+
+namespace he::test {
+
+bool to_cp1255(std::string_view s, std::string& out) {
+    out.clear();
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c == '\r' || (c >= 0x20 && c < 0x7F)) {
+            out += static_cast<char>(c);
+            continue;
+        }
+        if (i + 1 >= s.size()) return false;
+        const auto d = static_cast<unsigned char>(s[i + 1]);
+        if (c == 0xC2 && d == 0xB0) {
+            out += static_cast<char>(0xB0);
+        } else if (c == 0xD7 && d >= 0x90 && d <= 0xAA) {  // U+05D0 .. U+05EA
+            out += static_cast<char>(0xE0 + (d - 0x90));
+        } else {
+            return false;
+        }
+        ++i;
+    }
+    return true;
+}
+
+std::string to_utf8(std::string_view s) {
+    std::string out;
+    for (const char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x80) {
+            out += ch;
+        } else if (c == 0xB0) {
+            out += "\xC2\xB0";
+        } else if (c >= 0xE0 && c <= 0xFA) {
+            out += '\xD7';
+            out += static_cast<char>(0x90 + (c - 0xE0));
+        } else {
+            out += '?';
+        }
+    }
+    return out;
+}
+
+namespace {
+
+// Reads a double-quoted text with the escapes \r, \" and \\.
+bool read_quoted(std::string_view s, std::string& utf8) {
+    if (s.size() < 2 || s.front() != '"' || s.back() != '"') return false;
+    s = s.substr(1, s.size() - 2);
+    utf8.clear();
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '"') return false;
+        if (s[i] != '\\') {
+            utf8 += s[i];
+            continue;
+        }
+        if (++i == s.size()) return false;
+        switch (s[i]) {
+            case 'r': utf8 += '\r'; break;
+            case '"': utf8 += '"'; break;
+            case '\\': utf8 += '\\'; break;
+            default: return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+ExpectedSet parse_expected(std::string_view file) {
+    ExpectedSet set;
+    std::vector<Expected>* section = nullptr;
+    bool in_absent = false;
+    int lineno = 0;
+    while (!file.empty()) {
+        const auto eol = file.find('\n');
+        std::string_view line = file.substr(0, eol);
+        file = eol == std::string_view::npos ? std::string_view{} : file.substr(eol + 1);
+        ++lineno;
+        const auto fail = [&] { set.errors.push_back("line " + std::to_string(lineno) + ": " + std::string(line)); };
+        if (line.empty() || line.front() == '#') continue;
+        if (line == "[identity]" || line == "[catalogue]" || line == "[absent]") {
+            section = line == "[identity]" ? &set.identity : line == "[catalogue]" ? &set.catalogue : nullptr;
+            in_absent = line == "[absent]";
+            continue;
+        }
+        const auto space = line.find(' ');
+        const std::string name(line.substr(0, space));
+        if (in_absent) {
+            if (space != std::string_view::npos) fail();
+            else set.absent.push_back(name);
+            continue;
+        }
+        if (section == nullptr || space == std::string_view::npos) {
+            fail();
+            continue;
+        }
+        const std::string_view rest = line.substr(space + 1);
+        Expected e{name, rest == "open", {}};
+        std::string utf8;
+        if (!e.open && !(read_quoted(rest, utf8) && to_cp1255(utf8, e.bytes))) {
+            fail();
+            continue;
+        }
+        section->push_back(std::move(e));
+    }
+    return set;
+}
+
+std::vector<Ordinal> expected_ordinals(const ExpectedSet& set) {
+    std::vector<Ordinal> out{{"GetTrCharset", 1}};
+    const auto count = static_cast<unsigned>(set.catalogue.size());
+    for (unsigned i = count; i-- > 0;) out.push_back({set.catalogue[i].name, count + 1 - i});
+    unsigned next = count + 2;
+    for (const char* name : {"GetTrVersion", "GetTrDate", "GetTrTranslation", "GetTrCode", "GetTrLanguage", "GetCompatibility"})
+        out.push_back({name, next++});
+    return out;
+}
+
+}  // namespace he::test

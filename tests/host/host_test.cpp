@@ -1,0 +1,171 @@
+// Loads DLLTranslation_HE.dll the way the editor does and calls every export
+// by name and by ordinal, as a WINAPI function, against the expected texts.
+// Runs under Wine; all checks live in this one process because each start of
+// the 32-bit loader can be slow. Prints "N passed, N failed" (one case per
+// export, plus the checks of the harness itself).
+#include <windows.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "catalogue/table.h"
+#include "expected.h"
+
+extern const char kExpectedTexts[];  // tests/data/texts.txt, embedded by the build
+
+namespace {
+
+using Export = char*(WINAPI*)(char*, int);
+
+int g_passed = 0;
+int g_failed = 0;
+int g_reported = 0;
+
+// GetProcAddress answers with a generic function pointer; the export's real type is known.
+Export as_export(FARPROC p) { return reinterpret_cast<Export>(reinterpret_cast<void*>(p)); }
+
+void report(bool ok, const std::string& what) {
+    (ok ? g_passed : g_failed)++;
+    if (!ok && g_reported++ < 50) std::printf("FAIL %s\n", what.c_str());
+}
+
+// Calls fn(buffer, max_len) and tells whether the stack pointer came back
+// where it was: a WINAPI (stdcall) function removes its 8 bytes of arguments
+// itself; a cdecl one leaves them, which this catches.
+char* call(Export fn, char* buffer, int max_len, bool& stack_ok) {
+#if defined(__i386__)
+    unsigned before = 0, after = 0;
+    auto target = reinterpret_cast<unsigned>(fn);
+    auto buf = reinterpret_cast<unsigned>(buffer);
+    int max = max_len;
+    asm volatile(
+        "movl %%esp, %%esi\n\t"
+        "pushl %%edx\n\t"
+        "pushl %%ecx\n\t"
+        "call *%%eax\n\t"
+        "movl %%esp, %%edi\n\t"
+        "movl %%esi, %%esp\n\t"  // undo what a wrong convention left behind
+        : "+a"(target), "+c"(buf), "+d"(max), "=&S"(before), "=&D"(after)
+        :
+        : "memory", "cc");
+    stack_ok = before == after;
+    return reinterpret_cast<char*>(target);
+#else
+    stack_ok = true;  // x64 has one convention; the caller owns the stack
+    return fn(buffer, max_len);
+#endif
+}
+
+char* WINAPI stdcall_probe(char* buffer, int) { return buffer; }
+extern "C" __attribute__((cdecl)) char* cdecl_probe(char* buffer, int) { return buffer; }
+
+constexpr std::size_t kGuard = 16;
+constexpr unsigned char kCanary = 0xA5;
+
+// Checks one call: the result, the stack, the delivered bytes, the zero
+// byte, and that nothing before the buffer or after the zero byte changed.
+std::string check_call(Export fn, std::string_view text, int max_len) {
+    unsigned char area[kGuard + 300];
+    std::memset(area, kCanary, sizeof area);
+    char* buffer = reinterpret_cast<char*>(area + kGuard);
+    bool stack_ok = false;
+    char* result = call(fn, buffer, max_len, stack_ok);
+    const std::size_t n = std::min<std::size_t>(text.size(), static_cast<std::uint32_t>(max_len));
+    std::string why;
+    if (!stack_ok) why += " stack not restored (not WINAPI);";
+    if (result != buffer) why += " result is not Buffer;";
+    if (std::memcmp(buffer, text.data(), n) != 0) why += " wrong bytes \"" + he::test::to_utf8(std::string_view(buffer, n)) + "\";";
+    if (buffer[n] != 0) why += " no zero byte at " + std::to_string(n) + ";";
+    for (std::size_t i = 0; i < sizeof area; ++i) {
+        if (i >= kGuard && i <= kGuard + n) continue;
+        if (area[i] != kCanary) {
+            why += " wrote outside [0, n] at offset " + std::to_string(static_cast<long>(i) - static_cast<long>(kGuard)) + ";";
+            break;
+        }
+    }
+    return why.empty() ? why : "MaxLen " + std::to_string(max_len) + ":" + why;
+}
+
+// Every export: found by name and by its ordinal, and correct for limits
+// from 0 to past its length, the extremes of int, and a null Buffer.
+void check_export(HMODULE dll, const std::string& name, unsigned ordinal, std::string_view text) {
+    auto fn = as_export(GetProcAddress(dll, name.c_str()));
+    if (fn == nullptr) return report(false, name + ": not exported");
+    auto by_ordinal = as_export(GetProcAddress(dll, MAKEINTRESOURCEA(ordinal)));
+    if (by_ordinal != fn) return report(false, name + ": ordinal " + std::to_string(ordinal) + " names another function");
+    std::vector<int> limits{-1, INT_MIN, INT_MIN + 1, INT_MAX, 255, 129, 130};
+    for (int m = 0; m <= static_cast<int>(text.size()) + 2; ++m) limits.push_back(m);
+    for (const int m : limits) {
+        const std::string why = check_call(fn, text, m);
+        if (!why.empty()) return report(false, name + ": " + why);
+    }
+    bool stack_ok = false;
+    if (call(fn, nullptr, 255, stack_ok) != nullptr || !stack_ok)
+        return report(false, name + ": null Buffer not answered with null");
+    report(true, name);
+}
+
+// The text an entry must deliver: given in the data file, or, for wording
+// written for this module, the one its table holds.
+bool expected_text(const he::test::Expected& e, std::string& text) {
+    if (!e.open) {
+        text = e.bytes;
+        return true;
+    }
+    for (const auto& entry : he::table_entries())
+        if (entry.name == e.name && entry.open) {
+            text = std::string(entry.text);
+            return true;
+        }
+    return false;
+}
+
+}  // namespace
+
+int main() {
+    // The harness must tell the two conventions apart, or its stack check proves nothing.
+#if defined(__i386__)
+    {
+        char b[4];
+        bool ok = false;
+        call(stdcall_probe, b, 1, ok);
+        report(ok, "harness: a WINAPI function is seen as restoring the stack");
+        call(reinterpret_cast<Export>(reinterpret_cast<void*>(cdecl_probe)), b, 1, ok);
+        report(!ok, "harness: a cdecl function is seen as leaving its arguments");
+    }
+#endif
+    const he::test::ExpectedSet set = he::test::parse_expected(kExpectedTexts);
+    for (const auto& e : set.errors) report(false, "data file: " + e);
+
+    HMODULE dll = LoadLibraryA("DLLTranslation_HE.dll");
+    if (dll == nullptr) {
+        report(false, "LoadLibrary(DLLTranslation_HE.dll) failed, error " + std::to_string(GetLastError()));
+    } else {
+        std::vector<const he::test::Expected*> all;
+        for (const auto& e : set.identity) all.push_back(&e);
+        for (const auto& e : set.catalogue) all.push_back(&e);
+        const auto ordinals = he::test::expected_ordinals(set);
+        for (const auto* e : all) {
+            unsigned ordinal = 0;
+            for (const auto& o : ordinals)
+                if (o.name == e->name) ordinal = o.ordinal;
+            std::string text;
+            if (!expected_text(*e, text)) {
+                report(false, e->name + ": open wording but no open row in the tables");
+                continue;
+            }
+            check_export(dll, e->name, ordinal, text);
+        }
+        for (const auto& name : set.absent)
+            report(GetProcAddress(dll, name.c_str()) == nullptr, name + ": must not be exported");
+        const auto past = static_cast<unsigned>(ordinals.size() + 1);
+        report(GetProcAddress(dll, MAKEINTRESOURCEA(past)) == nullptr, "no ordinal above the highest");
+        FreeLibrary(dll);
+    }
+    std::printf("%d passed, %d failed\n", g_passed, g_failed);
+    return g_failed == 0 ? 0 : 1;
+}

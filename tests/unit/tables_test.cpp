@@ -1,0 +1,87 @@
+// The tables, the export list and the expected texts agree.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+
+#include "catalogue/table.h"
+#include "expected.h"
+#include "exports_native.h"
+
+extern const char kExpectedTexts[];
+
+namespace {
+
+const he::test::ExpectedSet& expected() {
+    static const he::test::ExpectedSet set = he::test::parse_expected(kExpectedTexts);
+    return set;
+}
+
+TEST(Tables, DataFileReads) {
+    EXPECT_TRUE(expected().errors.empty()) << expected().errors.front();
+}
+
+TEST(Tables, ExportListIsTheCatalogueOrder) {
+    std::vector<std::string> listed(he::catalogue_order().begin(), he::catalogue_order().end());
+    std::vector<std::string> wanted;
+    for (const auto& e : expected().catalogue) wanted.push_back(e.name);
+    EXPECT_EQ(listed, wanted);
+}
+
+TEST(Tables, EveryListedNameHasOneRowAndEveryRowOneName) {
+    std::map<std::string_view, int> rows;
+    for (const auto& e : he::table_entries()) rows[e.name]++;
+    std::set<std::string_view> listed;
+    for (auto name : he::catalogue_order()) {
+        EXPECT_TRUE(listed.insert(name).second) << name << " listed twice";
+        EXPECT_EQ(rows[name], 1) << name << " has " << rows[name] << " rows";
+    }
+    for (const auto& [name, count] : rows) EXPECT_TRUE(listed.count(name)) << name << " has a row but is not listed";
+}
+
+TEST(Tables, EachTableFollowsTheCatalogueOrder) {
+    std::map<std::string_view, std::size_t> position;
+    for (std::size_t i = 0; i < he::catalogue_order().size(); ++i) position[he::catalogue_order()[i]] = i;
+    std::map<std::string_view, std::size_t> last_in_family;
+    for (const auto& e : he::table_entries()) {
+        auto [it, first] = last_in_family.try_emplace(e.family, position[e.name]);
+        if (!first) {
+            EXPECT_GT(position[e.name], it->second) << e.name << " stands out of order in its table";
+            it->second = position[e.name];
+        }
+    }
+}
+
+TEST(Tables, TextsAreTheExpectedOnes) {
+    std::map<std::string_view, const he::Entry*> rows;
+    for (const auto& e : he::table_entries()) rows[e.name] = &e;
+    for (const auto& e : he::identity_entries()) rows[e.name] = &e;
+    for (const auto* list : {&expected().identity, &expected().catalogue})
+        for (const auto& want : *list) {
+            const auto it = rows.find(want.name);
+            if (it == rows.end()) {
+                ADD_FAILURE() << want.name << " has no row";
+                continue;
+            }
+            EXPECT_EQ(it->second->open, want.open) << want.name << ": open wording in one place, given in the other";
+            if (!want.open) {
+                EXPECT_EQ(it->second->text, want.bytes) << want.name << " delivers \"" << he::test::to_utf8(it->second->text)
+                                                       << "\", expected \"" << he::test::to_utf8(want.bytes) << "\"";
+            }
+        }
+}
+
+TEST(Tables, EveryExportDeliversItsRow) {
+    std::map<std::string_view, std::string_view> text;
+    for (const auto& e : he::table_entries()) text[e.name] = e.text;
+    for (const auto& e : he::identity_entries()) text[e.name] = e.text;
+    ASSERT_EQ(std::size(he::test::kNativeExports), text.size());
+    for (const auto& [name, fn] : he::test::kNativeExports) {
+        char buffer[140];
+        ASSERT_EQ(fn(buffer, 255), buffer);
+        EXPECT_EQ(std::string_view(buffer), text[name]) << name;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,73 @@
+// Loads DLLTranslation_HE.dll and shows what it delivers: the number of
+// exported names and the texts of the exports named on the command line (by
+// default the identity and a few catalogue entries), converted to UTF-8 with
+// each CR shown as "\r".
+//   dllshow.exe [NAME...]
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Export = char*(WINAPI*)(char*, int);
+
+std::string to_utf8(const char* s) {
+    std::string out;
+    for (; *s; ++s) {
+        const auto c = static_cast<unsigned char>(*s);
+        if (c == '\r') {
+            out += "\\r";
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c == 0xB0) {
+            out += "\xC2\xB0";
+        } else if (c >= 0xE0 && c <= 0xFA) {
+            out += '\xD7';
+            out += static_cast<char>(0x90 + (c - 0xE0));
+        } else {
+            out += '?';
+        }
+    }
+    return out;
+}
+
+unsigned exported_names(HMODULE dll) {
+    const auto* base = reinterpret_cast<const unsigned char*>(dll);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    if (dir.VirtualAddress == 0) return 0;
+    return reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + dir.VirtualAddress)->NumberOfNames;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    HMODULE dll = LoadLibraryA("DLLTranslation_HE.dll");
+    if (dll == nullptr) {
+        std::fprintf(stderr, "dllshow: cannot load DLLTranslation_HE.dll (error %lu)\n", GetLastError());
+        return 2;
+    }
+    std::vector<std::string> names(argv + 1, argv + argc);
+    if (names.empty())
+        names = {"GetTrLanguage", "GetTrCode", "GetTrTranslation", "GetTrDate", "GetTrVersion", "GetCompatibility",
+                 "GetTrMnuFile", "GetTrMnuSave", "GetTrMnuRotate90cw", "GetTrFmtOpacity", "GetTrDlgMain2",
+                 "GetTrLblWidth", "GetTrBtnOk", "GetDlgYes"};
+    std::printf("DLLTranslation_HE.dll exports %u names\n", exported_names(dll));
+    int missing = 0;
+    for (const auto& name : names) {
+        auto fn = reinterpret_cast<Export>(reinterpret_cast<void*>(GetProcAddress(dll, name.c_str())));
+        if (fn == nullptr) {
+            if (argc > 1) {
+                std::printf("  %-24s (not exported)\n", name.c_str());
+                ++missing;
+            }
+            continue;
+        }
+        char buffer[256];
+        std::printf("  %-24s %s\n", name.c_str(), to_utf8(fn(buffer, 255)).c_str());
+    }
+    return missing == 0 ? 0 : 1;
+}
