@@ -16,14 +16,11 @@ constexpr Entry kIdentity[] = {
 
 constexpr Entry kCatalogue[] = {
 #include "tables.inc"
-    {},  // keeps the array valid while no table is listed
 };
 
 }  // namespace
 
 std::span<const Entry> identity_entries() { return kIdentity; }
-std::span<const Entry> table_entries() {
-    return std::span<const Entry>(kCatalogue).first(std::size(kCatalogue) - 1);
-}
+std::span<const Entry> table_entries() { return kCatalogue; }
 
 }  // namespace he

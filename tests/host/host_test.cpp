@@ -14,6 +14,7 @@
 
 #include "catalogue/table.h"
 #include "expected.h"
+#include "templates.h"
 
 extern const char kExpectedTexts[];  // tests/data/texts.txt, embedded by the build
 
@@ -124,6 +125,21 @@ bool expected_text(const he::test::Expected& e, std::string& text) {
     return false;
 }
 
+// A template as the DLL delivers it carries the specifiers the editor passes
+// arguments for, and snprintf fills it into a well-formed line.
+void check_template(HMODULE dll, const he::test::Template& t) {
+    const std::string name(t.name);
+    auto fn = as_export(GetProcAddress(dll, name.c_str()));
+    if (fn == nullptr) return report(false, name + ": template not exported");
+    char buffer[256];
+    const std::string text = fn(buffer, 255);
+    const std::string found = he::test::specifiers_of(text);
+    if (found != t.specifiers) return report(false, name + ": specifiers \"" + found + "\", expected \"" + std::string(t.specifiers) + "\"");
+    std::string filled;
+    if (!he::test::fill_with_snprintf(text, t.specifiers, filled)) return report(false, name + ": snprintf failed");
+    report(filled == he::test::expected_fill(text), name + ": filled as \"" + he::test::to_utf8(filled) + "\"");
+}
+
 }  // namespace
 
 int main() {
@@ -160,6 +176,7 @@ int main() {
             }
             check_export(dll, e->name, ordinal, text);
         }
+        for (const auto& t : he::test::kTemplates) check_template(dll, t);
         for (const auto& name : set.absent)
             report(GetProcAddress(dll, name.c_str()) == nullptr, name + ": must not be exported");
         const auto past = static_cast<unsigned>(ordinals.size() + 1);

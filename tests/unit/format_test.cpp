@@ -1,0 +1,60 @@
+// Templates carry exactly the specifiers the editor passes arguments for,
+// and no other text carries a "%".
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "catalogue/table.h"
+#include "templates.h"
+
+namespace {
+
+std::map<std::string_view, std::string_view> texts() {
+    std::map<std::string_view, std::string_view> out;
+    for (const auto& e : he::table_entries()) out[e.name] = e.text;
+    for (const auto& e : he::identity_entries()) out[e.name] = e.text;
+    return out;
+}
+
+TEST(Templates, EachHasItsSpecifiersInOrder) {
+    const auto all = texts();
+    for (const auto& t : he::test::kTemplates) {
+        const auto it = all.find(t.name);
+        ASSERT_NE(it, all.end()) << t.name << " has no row";
+        EXPECT_EQ(he::test::specifiers_of(it->second), t.specifiers) << t.name;
+    }
+}
+
+TEST(Templates, NoOtherTextCarriesAPercentSign) {
+    std::map<std::string_view, bool> is_template;
+    for (const auto& t : he::test::kTemplates) is_template[t.name] = true;
+    for (const auto& [name, text] : texts()) {
+        if (is_template[name]) continue;
+        if (name == "GetTrLblPct") {
+            EXPECT_EQ(text, "%") << "the percent unit is a lone sign shown unformatted";
+            continue;
+        }
+        EXPECT_EQ(text.find('%'), std::string_view::npos) << name << " carries a % but is no template";
+    }
+}
+
+TEST(Templates, FillAsTheEditorFillsThem) {
+    const auto all = texts();
+    for (const auto& t : he::test::kTemplates) {
+        const std::string text(all.at(t.name));
+        if (he::test::specifiers_of(text) != t.specifiers) continue;  // reported above; filling it could crash
+        std::string filled;
+        ASSERT_TRUE(he::test::fill_with_snprintf(text, t.specifiers, filled)) << t.name;
+        EXPECT_EQ(filled, he::test::expected_fill(text)) << t.name;
+        EXPECT_EQ(filled.find('%') == std::string::npos, t.specifiers.find("%%") == std::string_view::npos) << t.name;
+    }
+}
+
+TEST(Templates, ArgumentOrderOfTheSelectionReadOuts) {
+    std::string filled;
+    ASSERT_TRUE(he::test::fill_with_snprintf("%d,%d ==> %d,%d (W=%d, H=%d, W/H=%s)", "%d %d %d %d %d %d %s", filled));
+    EXPECT_EQ(filled, "101,102 ==> 103,104 (W=105, H=106, W/H=s1)");
+    EXPECT_EQ(he::test::specifiers_of("a %d%% b %.2f %f %s %"), "%d %% %.2f %f %s %?");
+}
+
+}  // namespace
