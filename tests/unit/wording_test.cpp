@@ -1,0 +1,191 @@
+// The rules that wording written for this module must follow, and the
+// layout facts of the menu captions and labels that a slip would break.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string>
+
+#include "catalogue/table.h"
+
+namespace {
+
+bool is_hebrew_letter(char c) { return static_cast<unsigned char>(c) >= 0xE0 && static_cast<unsigned char>(c) <= 0xFA; }
+
+const std::map<std::string_view, const he::Entry*>& rows() {
+    static const auto all = [] {
+        std::map<std::string_view, const he::Entry*> out;
+        for (const auto& e : he::table_entries()) out[e.name] = &e;
+        for (const auto& e : he::identity_entries()) out[e.name] = &e;
+        return out;
+    }();
+    return all;
+}
+
+std::string_view text(std::string_view name) {
+    const auto it = rows().find(name);
+    return it == rows().end() ? std::string_view("<no such entry>") : it->second->text;
+}
+
+// The field captions: the labels that stand between the menu block and the
+// first template in catalogue order.
+std::set<std::string_view> field_captions() {
+    std::set<std::string_view> out;
+    bool inside = false;
+    for (auto name : he::catalogue_order()) {
+        if (name == "GetTrFmtOpacity") break;
+        if (inside) out.insert(name);
+        if (name == "GetTrMnuCustomFilter") inside = true;
+    }
+    return out;
+}
+
+// The texts that several entries share on purpose; any other repeat of an
+// open wording is a collision that would show two commands under one name.
+const std::set<std::set<std::string_view>> kSharedTexts = {
+    {"GetTrMnuUndo", "GetTrMnuPurge"}, {"GetTrMnuRedo", "GetTrMnuRepeat"},
+    {"GetTrMnuImagePlugin", "GetTrMnuToolsPlugin"}, {"GetTrMnuTiles", "GetTrMnuWallpaperTile"},
+    {"GetTrMnuPrint", "GetTrBtnPrint"}, {"GetTrMnuExport", "GetTrBtnExport"},
+    {"GetTrMnuPurgeHistory", "GetTrLblHistory"}, {"GetTrMnuPurgePattern", "GetTrLblPattern"},
+    {"GetTrMnuSelInvert", "GetTrLblSymmetry"}, {"GetTrMnuImage", "GetTrLblPicture"},
+    {"GetTrMnuAdjust", "GetTrLblAdjust"},
+    {"GetTrMnuAntialias", "GetTrLblAntialias", "GetTrLblAntialiased", "GetTrLblAntialiasing"},
+    {"GetTrMnuVisualEffect", "GetTrLblEffect"}, {"GetTrMnuColor", "GetTrLblModeColor"},
+    {"GetTrMnuBlue", "GetTrLblChannelBlue"}, {"GetTrMnuGreen", "GetTrLblChannelGreen"},
+    {"GetTrMnuClRed", "GetTrLblChannelRed"}, {"GetTrMnuYellow", "GetTrLblChannelYellow"},
+    {"GetTrMnuOriginalSize", "GetTrPrnOriginalSize"}, {"GetTrMnuInformations", "GetDlgInformation"},
+    {"GetTrLblInches", "GetTrLblInch"}, {"GetTrLblTop", "GetTrLblUp"},
+    {"GetTrLblTransparent", "GetTrLblModeTransparent"}, {"GetTrLblAuto", "GetTrLblAutoFilter"},
+    {"GetTrLblChannelAlls", "GetTrPlgAlls"}, {"GetTrLblStroke", "GetTrHntPaintbrushTool"},
+    {"GetTrLblSelFileName", "GetTrHntSelTool"}, {"GetTrLblSettings", "GetTrBtnSetup"},
+    {"GetTrLblSaving", "GetTrStaSaving"}, {"GetTrBtnOk", "GetDlgOk"}, {"GetTrBtnCancel", "GetDlgCancel"},
+    {"GetTrBtnPreview", "GetDlgPicturePreview"}, {"GetTrCharset", "GetTrFmtFileDate"}};
+
+TEST(Wording, EqualTextsAreExactlyTheSharedOnes) {
+    std::map<std::string_view, std::set<std::string_view>> by_text;
+    for (const auto& [name, e] : rows()) by_text[e->text].insert(name);
+    for (const auto& group : kSharedTexts) {
+        std::set<std::string_view> texts;
+        for (auto name : group) texts.insert(text(name));
+        EXPECT_EQ(texts.size(), 1u) << *group.begin() << " and its group differ";
+    }
+    for (const auto& [t, names] : by_text) {
+        if (names.size() < 2) continue;
+        EXPECT_TRUE(kSharedTexts.count(names)) << *names.begin() << " and " << *names.rbegin() << " read the same";
+    }
+}
+
+TEST(Wording, OpenMenuCaptionsAreHebrewWordsWithSingleBlanks) {
+    for (const auto& e : he::table_entries()) {
+        if (e.family != "menus" || !e.open) continue;
+        const auto t = e.text;
+        EXPECT_TRUE(t.size() >= 1 && t.size() <= 26) << e.name << " is " << t.size() << " bytes";
+        EXPECT_TRUE(std::all_of(t.begin(), t.end(), [](char c) { return c == ' ' || is_hebrew_letter(c); })) << e.name;
+        EXPECT_TRUE(t.front() != ' ' && t.back() != ' ') << e.name;
+        EXPECT_EQ(t.find("  "), std::string_view::npos) << e.name;
+        EXPECT_FALSE(e.gloss.empty()) << e.name << " has no gloss";
+    }
+}
+
+TEST(Wording, LabelsFollowTheFieldCaptionAndMarkRules) {
+    const auto fields = field_captions();
+    ASSERT_EQ(fields.size(), 33u);
+    for (const auto& e : he::table_entries()) {
+        if (e.family != "labels") continue;
+        const auto t = e.text;
+        EXPECT_TRUE(t.size() >= 1 && t.size() <= 33) << e.name << " is " << t.size() << " bytes";
+        EXPECT_TRUE(t.front() != ' ' && t.back() != ' ') << e.name;
+        EXPECT_EQ(t.find("  "), std::string_view::npos) << e.name;
+        EXPECT_EQ(t.find('\xB0'), std::string_view::npos) << e.name;
+        if (fields.count(e.name)) {
+            EXPECT_TRUE(t.starts_with(": ")) << e.name << " is a field caption";
+            EXPECT_EQ(t.find(':', 1), std::string_view::npos) << e.name;
+            continue;
+        }
+        EXPECT_FALSE(t.starts_with(":")) << e.name;
+        const bool batch_result = e.name == "GetTrLblBatchInterrupted" || e.name == "GetTrLblbatchSuccess";
+        EXPECT_EQ(t.ends_with(" !"), batch_result) << e.name;
+        EXPECT_TRUE(batch_result || std::string_view(":.?!").find(t.back()) == std::string_view::npos) << e.name;
+        if (e.open) {
+            EXPECT_EQ(t.find('%'), std::string_view::npos) << e.name;
+            EXPECT_EQ(t.find(':'), std::string_view::npos) << e.name;
+            EXPECT_TRUE(std::any_of(t.begin(), t.end(), is_hebrew_letter)) << e.name;
+            EXPECT_FALSE(e.gloss.empty()) << e.name << " has no gloss";
+        }
+    }
+}
+
+TEST(Wording, MenuCaptionEdgeCases) {
+    EXPECT_EQ(text("GetTrMnuHelp"), "?");
+    for (auto name : {"GetTrMnuRotate90cw", "GetTrMnuRotate90ccw", "GetTrMnuRotate180"}) {
+        const auto t = text(name);
+        const auto degree = t.find('\xB0');
+        ASSERT_NE(degree, std::string_view::npos) << name;
+        EXPECT_EQ(t[degree - 1], ' ') << name;
+        EXPECT_TRUE(degree + 1 < t.size() && t[degree + 1] >= '1' && t[degree + 1] <= '9') << name;
+    }
+    EXPECT_EQ(text("GetTrMnuRotate180").substr(0, 6), "\xF1\xE5\xE1\xE1 \xB0");
+    const std::string_view format = "\xF4\xE5\xF8\xEE\xE8";  // the word for format
+    EXPECT_EQ(text("GetTrMnuSelRatio2"), std::string(format) + " 2:1");  // the word first
+    EXPECT_EQ(text("GetTrMnuSelRatio3"), "3:2 " + std::string(format));  // the ratio first
+    EXPECT_EQ(text("GetTrMnuSelRatio4"), "4:3 " + std::string(format));
+    EXPECT_EQ(text("GetTrMnuSelRatio5"), "16:9 " + std::string(format));
+    for (auto name : {"GetTrMnuPasteInto", "GetTrMnuColorize", "GetTrMnuMoveTo", "GetTrMnuCopyTo"}) {
+        const auto t = text(name);
+        EXPECT_TRUE(t.size() > 2 && t[t.size() - 2] == ' ' && is_hebrew_letter(t.back())) << name;
+    }
+    EXPECT_EQ(text("GetTrMnuSimpleFrame").size(), 12u);
+    EXPECT_EQ(text("GetTrMnuSimpleFrame").back(), ' ');
+    EXPECT_EQ(text("GetTrMnuAboutImbrosia").size(), 26u);
+    EXPECT_EQ(text("GetTrMnuLoadOrdelith").size(), 26u);
+}
+
+TEST(Wording, LabelEdgeCases) {
+    EXPECT_EQ(text("GetTrLblPct"), "%");
+    EXPECT_EQ(text("GetTrLblRed"), "R");
+    EXPECT_EQ(text("GetTrLblGreen"), "G");
+    EXPECT_EQ(text("GetTrLblBlue"), "B");
+    EXPECT_EQ(text("GetTrLblColor"), ": \xF6\xE1\xF2");
+    EXPECT_EQ(text("GetTrLblModeColor"), "\xF6\xE1\xF2");
+    const auto interrupted = text("GetTrLblBatchInterrupted");
+    ASSERT_EQ(interrupted.size(), 33u);
+    EXPECT_EQ(interrupted.substr(0, 32).back(), ' ') << "a cut at 32 ends in the blank before the mark";
+    EXPECT_TRUE(text("GetTrLblAssemblePos").ends_with(" \xE1"));
+    EXPECT_EQ(text("GetTrLblRGB_BGR"), "RGB ==> BGR");
+    EXPECT_EQ(text("GetTrWallpaperFileName"), "Imbrosia-Wallpaper.bmp");
+    EXPECT_NE(text("GetTrLblFilter2").find("(\xE3\xE5\xE2\xEE\xE0 : *.jpg;*.bmp)"), std::string_view::npos);
+    std::size_t longest = 0;
+    for (const auto& e : he::table_entries())
+        if (e.family == "labels") longest = std::max(longest, e.text.size());
+    EXPECT_EQ(longest, 33u);
+}
+
+// The whole catalogue against the counts the host's translators work from.
+TEST(Wording, CatalogueCounts) {
+    std::size_t hebrew = 0, ascii = 0, empty = 0, multiline = 0;
+    std::map<std::string, int> specifiers;
+    for (const auto& [name, e] : rows()) {
+        const auto t = e->text;
+        if (t.empty()) ++empty;
+        else if (std::any_of(t.begin(), t.end(), is_hebrew_letter)) ++hebrew;
+        else ++ascii;
+        if (t.find('\r') != std::string_view::npos) ++multiline;
+        for (std::size_t i = 0; i + 1 < t.size(); ++i) {
+            if (t[i] != '%') continue;
+            const auto rest = t.substr(i + 1);
+            const std::string spec = rest.starts_with(".2f") ? "%.2f" : std::string{'%', rest[0]};
+            specifiers[spec]++;
+            i += spec.size() - 1;
+        }
+    }
+    EXPECT_EQ(rows().size(), 743u);
+    EXPECT_EQ(he::catalogue_order().size(), 736u);
+    EXPECT_EQ(hebrew, 696u);
+    EXPECT_EQ(ascii, 45u);
+    EXPECT_EQ(empty, 2u);
+    EXPECT_EQ(multiline, 14u);
+    EXPECT_EQ(specifiers, (std::map<std::string, int>{{"%d", 44}, {"%s", 25}, {"%f", 6}, {"%.2f", 4}, {"%%", 12}}));
+}
+
+}  // namespace
