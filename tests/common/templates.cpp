@@ -4,24 +4,6 @@
 
 namespace he::test {
 
-std::string specifiers_of(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '%') continue;
-        const std::string_view rest = text.substr(i + 1);
-        std::string_view spec = "%?";
-        if (rest.starts_with("%")) spec = "%%";
-        else if (rest.starts_with("d")) spec = "%d";
-        else if (rest.starts_with("s")) spec = "%s";
-        else if (rest.starts_with("f")) spec = "%f";
-        else if (rest.starts_with(".2f")) spec = "%.2f";
-        if (!out.empty()) out += ' ';
-        out += spec;
-        if (spec != "%?") i += spec.size() - 1;
-    }
-    return out;
-}
-
 std::string expected_fill(std::string_view text) {
     std::string out;
     int ints = 0, texts = 0;

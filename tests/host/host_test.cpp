@@ -127,13 +127,13 @@ bool expected_text(const he::test::Expected& e, std::string& text) {
 
 // A template as the DLL delivers it carries the specifiers the editor passes
 // arguments for, and snprintf fills it into a well-formed line.
-void check_template(HMODULE dll, const he::test::Template& t) {
+void check_template(HMODULE dll, const he::TemplateArguments& t) {
     const std::string name(t.name);
     auto fn = as_export(GetProcAddress(dll, name.c_str()));
     if (fn == nullptr) return report(false, name + ": template not exported");
     char buffer[256];
     const std::string text = fn(buffer, 255);
-    const std::string found = he::test::specifiers_of(text);
+    const std::string found = he::specifiers_of(text);
     if (found != t.specifiers) return report(false, name + ": specifiers \"" + found + "\", expected \"" + std::string(t.specifiers) + "\"");
     std::string filled;
     if (!he::test::fill_with_snprintf(text, t.specifiers, filled)) return report(false, name + ": snprintf failed");
@@ -176,7 +176,7 @@ int main() {
             }
             check_export(dll, e->name, ordinal, text);
         }
-        for (const auto& t : he::test::kTemplates) check_template(dll, t);
+        for (const auto& t : he::kTemplateArguments) check_template(dll, t);
         for (const auto& name : set.absent)
             report(GetProcAddress(dll, name.c_str()) == nullptr, name + ": must not be exported");
         const auto past = static_cast<unsigned>(ordinals.size() + 1);

@@ -18,16 +18,16 @@ std::map<std::string_view, std::string_view> texts() {
 
 TEST(Templates, EachHasItsSpecifiersInOrder) {
     const auto all = texts();
-    for (const auto& t : he::test::kTemplates) {
+    for (const auto& t : he::kTemplateArguments) {
         const auto it = all.find(t.name);
         ASSERT_NE(it, all.end()) << t.name << " has no row";
-        EXPECT_EQ(he::test::specifiers_of(it->second), t.specifiers) << t.name;
+        EXPECT_EQ(he::specifiers_of(it->second), t.specifiers) << t.name;
     }
 }
 
 TEST(Templates, NoOtherTextCarriesAPercentSign) {
     std::map<std::string_view, bool> is_template;
-    for (const auto& t : he::test::kTemplates) is_template[t.name] = true;
+    for (const auto& t : he::kTemplateArguments) is_template[t.name] = true;
     for (const auto& [name, text] : texts()) {
         if (is_template[name]) continue;
         if (name == "GetTrLblPct") {
@@ -40,9 +40,9 @@ TEST(Templates, NoOtherTextCarriesAPercentSign) {
 
 TEST(Templates, FillAsTheEditorFillsThem) {
     const auto all = texts();
-    for (const auto& t : he::test::kTemplates) {
+    for (const auto& t : he::kTemplateArguments) {
         const std::string text(all.at(t.name));
-        if (he::test::specifiers_of(text) != t.specifiers) continue;  // reported above; filling it could crash
+        if (he::specifiers_of(text) != t.specifiers) continue;  // reported above; filling it could crash
         std::string filled;
         ASSERT_TRUE(he::test::fill_with_snprintf(text, t.specifiers, filled)) << t.name;
         EXPECT_EQ(filled, he::test::expected_fill(text)) << t.name;
@@ -54,7 +54,7 @@ TEST(Templates, ArgumentOrderOfTheSelectionReadOuts) {
     std::string filled;
     ASSERT_TRUE(he::test::fill_with_snprintf("%d,%d ==> %d,%d (W=%d, H=%d, W/H=%s)", "%d %d %d %d %d %d %s", filled));
     EXPECT_EQ(filled, "101,102 ==> 103,104 (W=105, H=106, W/H=s1)");
-    EXPECT_EQ(he::test::specifiers_of("a %d%% b %.2f %f %s %"), "%d %% %.2f %f %s %?");
+    EXPECT_EQ(he::specifiers_of("a %d%% b %.2f %f %s %"), "%d %% %.2f %f %s %?");
 }
 
 }  // namespace
