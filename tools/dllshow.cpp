@@ -1,7 +1,7 @@
 // Loads DLLTranslation_HE.dll and shows what it delivers: the number of
 // exported names and the texts of the exports named on the command line (by
 // default the identity and a few catalogue entries), converted to UTF-8 with
-// each CR shown as "\r".
+// each CR shown as "⏎".
 //   dllshow.exe [NAME...]
 #include <windows.h>
 
@@ -9,29 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/utf8.h"
+
 namespace {
 
 using Export = char*(WINAPI*)(char*, int);
-
-std::string to_utf8(const char* s) {
-    std::string out;
-    for (; *s; ++s) {
-        const auto c = static_cast<unsigned char>(*s);
-        if (c == '\r') {
-            out += "\\r";
-        } else if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c == 0xB0) {
-            out += "\xC2\xB0";
-        } else if (c >= 0xE0 && c <= 0xFA) {
-            out += '\xD7';
-            out += static_cast<char>(0x90 + (c - 0xE0));
-        } else {
-            out += '?';
-        }
-    }
-    return out;
-}
 
 unsigned exported_names(HMODULE dll) {
     const auto* base = reinterpret_cast<const unsigned char*>(dll);
@@ -67,7 +49,7 @@ int main(int argc, char** argv) {
             continue;
         }
         char buffer[256];
-        std::printf("  %-24s %s\n", name.c_str(), to_utf8(fn(buffer, 255)).c_str());
+        std::printf("  %-24s %s\n", name.c_str(), he::to_utf8(fn(buffer, 255), true).c_str());
     }
     return missing == 0 ? 0 : 1;
 }

@@ -1,5 +1,7 @@
 #include "expected.h"
 
+#include "catalogue/utf8.h"
+
 namespace he::test {
 
 bool to_cp1255(std::string_view s, std::string& out) {
@@ -24,23 +26,7 @@ bool to_cp1255(std::string_view s, std::string& out) {
     return true;
 }
 
-std::string to_utf8(std::string_view s) {
-    std::string out;
-    for (const char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x80) {
-            out += ch;
-        } else if (c == 0xB0) {
-            out += "\xC2\xB0";
-        } else if (c >= 0xE0 && c <= 0xFA) {
-            out += '\xD7';
-            out += static_cast<char>(0x90 + (c - 0xE0));
-        } else {
-            out += '?';
-        }
-    }
-    return out;
-}
+std::string to_utf8(std::string_view s) { return he::to_utf8(s); }
 
 namespace {
 

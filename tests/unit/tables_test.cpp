@@ -7,7 +7,7 @@
 
 #include "catalogue/table.h"
 #include "expected.h"
-#include "exports_native.h"
+#include "catalogue/native_exports.h"
 
 extern const char kExpectedTexts[];
 
@@ -76,8 +76,8 @@ TEST(Tables, EveryExportDeliversItsRow) {
     std::map<std::string_view, std::string_view> text;
     for (const auto& e : he::table_entries()) text[e.name] = e.text;
     for (const auto& e : he::identity_entries()) text[e.name] = e.text;
-    ASSERT_EQ(std::size(he::test::kNativeExports), text.size());
-    for (const auto& [name, fn] : he::test::kNativeExports) {
+    ASSERT_EQ(std::size(he::kNativeExports), text.size());
+    for (const auto& [name, fn] : he::kNativeExports) {
         char buffer[140];
         ASSERT_EQ(fn(buffer, 255), buffer);
         EXPECT_EQ(std::string_view(buffer), text[name]) << name;

@@ -1,5 +1,5 @@
-// Every export of the natively built catalogue, by name, for tests that call
-// them all. Expanded from the same tables as the DLL.
+// Every export of the catalogue built for this machine, by name, for the
+// tests and the tool that call them. Expanded from the same tables as the DLL.
 #pragma once
 
 #include <string_view>
@@ -13,7 +13,7 @@
 #undef FIXED
 #undef OPEN
 
-namespace he::test {
+namespace he {
 
 struct NamedExport {
     std::string_view name;
@@ -29,4 +29,4 @@ inline constexpr NamedExport kNativeExports[] = {
 #undef OPEN
 };
 
-}  // namespace he::test
+}  // namespace he

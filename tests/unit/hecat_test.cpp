@@ -1,0 +1,109 @@
+// The maintainers' tool: its check finds what it should, its names and
+// ordinals match the built DLL, its layout helpers read as a reader reads.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "catalogue/table.h"
+#include "model.h"
+#include "pe.h"
+#include "render.h"
+#include "rules.h"
+
+namespace {
+
+using he::Entry;
+
+TEST(HecatCheck, TheCatalogueHasNoFinding) {
+    const auto findings = he::tool::check(he::identity_entries(), he::table_entries(), he::catalogue_order());
+    for (const auto& f : findings) ADD_FAILURE() << f.name << ": " << f.message;
+}
+
+bool found(const std::vector<he::tool::Finding>& findings, std::string_view name, std::string_view fragment) {
+    for (const auto& f : findings)
+        if (f.name == name && f.message.find(fragment) != std::string::npos) return true;
+    return false;
+}
+
+TEST(HecatCheck, FindsDeliberatelyBrokenTexts) {
+    // A small catalogue in which each row breaks one rule.
+    const Entry identity[] = {{"GetCompatibility", "identity", "1.4", "1.4", "", false}};
+    const Entry rows[] = {
+        {"GetTrMnuCustomFilter", "menus", "\xF4\xE9\xEC\xE8\xF8", "", "", false},
+        {"GetTrLblWidth", "labels", "\xF8\xE5\xE7\xE1", "", "width", true},            // field caption without ": "
+        {"GetTrFmtOpacity", "templates", "%d \xE0 : %d%%", "", "", false},            // one specifier too many
+        {"GetTrLblLeft", "labels", "\xF9\xEE\xE0\xEC.", "", "left", true},            // ends in a mark
+        {"GetTrMnuNew", "menus", "\xE7\xE3-\xF9", "", "new", true},                   // a hyphen in open wording
+        {"GetTrMnuOpen", "menus", "\xF4\xFA\xE7\n", "", "open", true},                // a line feed
+        {"GetTrMnuCut", "menus", "\xE7\xFA\xE5\xEA", "", "cut", true},                // reads as Crop
+        {"GetTrMnuCrop", "menus", "\xE7\xFA\xE5\xEA", "", "crop", true},
+        {"GetTrDlgMain2", "messages", "\xE4\xE0\xED  ?", "", "", false},              // two blanks
+        {"GetTrMnuSave", "menus", "\xF9\xEE\xE5\xF8 50%", "", "save", true},          // a % it is not filled
+        {"GetTrMnuLost", "menus", "\xE0", "", "", false},                             // not in the export list
+    };
+    const std::string_view order[] = {"GetTrMnuCustomFilter", "GetTrLblWidth", "GetTrFmtOpacity", "GetTrLblLeft",
+                                      "GetTrMnuOpen", "GetTrMnuNew", "GetTrMnuCut", "GetTrMnuCrop", "GetTrDlgMain2",
+                                      "GetTrMnuSave", "GetTrMnuGone"};
+    const auto f = he::tool::check(identity, rows, order);
+    EXPECT_TRUE(found(f, "GetTrLblWidth", "field caption"));
+    EXPECT_TRUE(found(f, "GetTrFmtOpacity", "specifiers \"%d %d %%\" where the editor passes \"%d %%\""));
+    EXPECT_TRUE(found(f, "GetTrLblLeft", "ends in no mark"));
+    EXPECT_TRUE(found(f, "GetTrMnuNew", "Hebrew letters and blanks only"));
+    EXPECT_TRUE(found(f, "GetTrMnuOpen", "out of catalogue order"));
+    EXPECT_TRUE(found(f, "GetTrMnuOpen", "line feed"));
+    EXPECT_TRUE(found(f, "GetTrMnuCrop", "reads the same as GetTrMnuCut"));
+    EXPECT_TRUE(found(f, "GetTrDlgMain2", "two blanks"));
+    EXPECT_TRUE(found(f, "GetTrMnuSave", "does not fill"));
+    EXPECT_TRUE(found(f, "GetTrMnuLost", "not in the export list"));
+    EXPECT_TRUE(found(f, "GetTrMnuGone", "has no row"));
+    EXPECT_FALSE(found(f, "GetTrMnuCustomFilter", ""));
+    EXPECT_FALSE(found(f, "GetCompatibility", ""));
+}
+
+TEST(HecatModel, NamesAndOrdinalsAreTheBuiltDllsOwn) {
+    const auto dll = he::test::read_pe(HE_DLL_X86);
+    ASSERT_EQ(dll.error, "") << "build the windows-x86 preset first";
+    const auto items = he::tool::items();
+    ASSERT_EQ(items.size(), dll.exports.size());
+    for (const auto& item : items) {
+        const unsigned ordinal = item.ordinal;
+        ASSERT_TRUE(ordinal >= 1 && ordinal <= dll.exports.size()) << item.entry->name;
+        EXPECT_EQ(dll.exports[ordinal - 1].name, item.entry->name) << "at ordinal " << ordinal;
+    }
+}
+
+TEST(HecatRender, ReadingOrderIsWhatAReaderTakesIn) {
+    // ": width" shows its colon at the left end, which a reader meets last.
+    EXPECT_EQ(he::tool::visual_order(": רוחב"), ": בחור");
+    EXPECT_EQ(he::tool::reading_order(": רוחב"), "רוחב :");
+    EXPECT_EQ(he::tool::reading_order("JPEG דחיסת"), "דחיסת JPEG");
+    EXPECT_EQ(he::tool::reading_order("! הקובץ לא נמצא"), "הקובץ לא נמצא !");
+    // The degree sign joins the number it precedes, which reads left to right.
+    EXPECT_EQ(he::tool::reading_order("סובב °90 עם כיוון השעון"), "סובב °90 עם כיוון השעון");
+    EXPECT_EQ(he::tool::reading_order("%d%% : \xD7\x90"), "\xD7\x90 : %d%%");
+    EXPECT_EQ(he::tool::reading_order("(ריק)"), "(ריק)");
+    EXPECT_EQ(he::tool::reading_order("אודות אימברוזיה (Imbrosia)"), "(Imbrosia) אודות אימברוזיה");
+    EXPECT_EQ(he::tool::reading_order("RGB ==> BGR"), "RGB ==> BGR");
+    EXPECT_EQ(he::tool::per_line("a\r: רוחב", he::tool::reading_order), "a\rרוחב :");
+}
+
+TEST(HecatRender, SamplesFillLikeTheEditor) {
+    EXPECT_EQ(he::tool::fill_sample("\xE0 : %d%%"), "\xE0 : 42%");
+    EXPECT_EQ(he::tool::fill_sample("%.2f dpi"), "3.14 dpi");
+    EXPECT_EQ(he::tool::fill_sample("\"%s\" %f"), "\"photo.jpg\" 3.140000");
+}
+
+TEST(HecatRender, ExportsCarryEveryEntryOnce) {
+    const auto items = he::tool::items();
+    const std::string json = he::tool::json_export(items), csv = he::tool::csv_export(items);
+    EXPECT_NE(json.find("{\"ordinal\": 1, \"name\": \"GetTrCharset\", \"family\": \"identity\", \"bytes\": 0, \"text\": \"\", \"gloss\": \"\"}"), std::string::npos);
+    EXPECT_NE(json.find("\"name\": \"GetTrMnuNew\", \"family\": \"menus\", \"bytes\": 3, \"text\": \"חדש\", \"gloss\": \"New\""), std::string::npos);
+    EXPECT_NE(json.find("\"text\": \"! \\\"%s\\\" אין אפשרות"), std::string::npos) << "quotes escaped";
+    std::size_t rows = 0;
+    for (std::size_t p = 0; (p = csv.find("\r\n", p)) != std::string::npos; p += 2) ++rows;
+    EXPECT_EQ(rows, items.size() + 1) << "one record per entry and the header; lone CRs stay inside their fields";
+    EXPECT_NE(csv.find(",GetTrDlgMain1,messages,18,\".התמונה \"\"%s\"\" שונתה\","), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,86 @@
+#include "model.h"
+
+#include <algorithm>
+#include <map>
+
+namespace he::tool {
+
+unsigned ordinal_of(std::string_view name) {
+    static const auto ordinals = [] {
+        std::map<std::string_view, unsigned, std::less<>> out{{"GetTrCharset", 1}};
+        const auto order = catalogue_order();
+        const auto count = static_cast<unsigned>(order.size());
+        for (unsigned i = 0; i < count; ++i) out[order[i]] = count + 1 - i;
+        unsigned next = count + 2;
+        for (const char* top : {"GetTrVersion", "GetTrDate", "GetTrTranslation", "GetTrCode", "GetTrLanguage", "GetCompatibility"})
+            out[top] = next++;
+        return out;
+    }();
+    const auto it = ordinals.find(name);
+    return it == ordinals.end() ? 0 : it->second;
+}
+
+std::vector<Item> items() {
+    std::map<std::string_view, const Entry*> rows;
+    for (const auto& e : table_entries()) rows[e.name] = &e;
+    std::vector<Item> out;
+    for (const auto& e : identity_entries()) out.push_back({&e, ordinal_of(e.name)});
+    for (auto name : catalogue_order())
+        if (const auto it = rows.find(name); it != rows.end()) out.push_back({it->second, ordinal_of(name)});
+    return out;
+}
+
+std::string fill_sample(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto rest = text.substr(i);
+        if (rest.starts_with("%%")) out += '%', ++i;
+        else if (rest.starts_with("%d")) out += "42", ++i;
+        else if (rest.starts_with("%s")) out += "photo.jpg", ++i;
+        else if (rest.starts_with("%f")) out += "3.140000", ++i;
+        else if (rest.starts_with("%.2f")) out += "3.14", i += 3;
+        else out += text[i];
+    }
+    return out;
+}
+
+namespace {
+
+// The captions that open the editor's menus, and the submenu captions with
+// the number of items that follow them.
+constexpr std::string_view kMenuCaptions[] = {
+    "GetTrMnuFile", "GetTrMnuEdit", "GetTrMnuSelection", "GetTrMnuImage", "GetTrMnuAdjust", "GetTrMnuFilter",
+    "GetTrMnuTools", "GetTrMnuView", "GetTrMnuWindow", "GetTrMnuHelp", "GetTrMnuExplore",
+    "GetTrMnuCustomFilter", "GetTrMnuRadialMask"};
+constexpr std::pair<std::string_view, std::size_t> kSubmenus[] = {
+    {"GetTrMnuTwain", 3}, {"GetTrMnuPurge", 3}, {"GetTrMnuSelRatio", 5}, {"GetTrMnuMode", 2},
+    {"GetTrMnuRotate", 1}, {"GetTrMnuTexture", 15}, {"GetTrMnuFog", 2}, {"GetTrMnuWatercolor", 2},
+    {"GetTrMnuPastels", 2}, {"GetTrMnuScanlines", 2}, {"GetTrMnuWallpaper", 3}, {"GetTrMnuExpDir", 6}};
+
+}  // namespace
+
+std::vector<MenuNode> menu_tree() {
+    std::vector<MenuNode> menus;
+    std::size_t submenu_left = 0;
+    for (const auto& e : table_entries()) {
+        if (e.family != "menus") continue;
+        const bool opens_menu = std::find(std::begin(kMenuCaptions), std::end(kMenuCaptions), e.name) != std::end(kMenuCaptions);
+        if (opens_menu || menus.empty()) {
+            menus.push_back({&e, {}});
+            submenu_left = 0;
+            continue;
+        }
+        auto& items = menus.back().items;
+        if (submenu_left > 0) {
+            items.back().items.push_back({&e, {}});
+            --submenu_left;
+            continue;
+        }
+        items.push_back({&e, {}});
+        for (const auto& [caption, count] : kSubmenus)
+            if (caption == e.name) submenu_left = count;
+    }
+    return menus;
+}
+
+}  // namespace he::tool

@@ -1,0 +1,42 @@
+// The catalogue as the maintainers' tool sees it: every export with its
+// ordinal, read from the same tables and export list the DLL is built from.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "catalogue/table.h"
+#include "catalogue/utf8.h"
+
+namespace he::tool {
+
+using he::to_utf8;
+
+struct Item {
+    const Entry* entry;
+    unsigned ordinal;
+};
+
+// The identity exports, then the catalogue in catalogue order, each with the
+// ordinal the numbering rule gives it. Names of the export list without a
+// row are left out (the check reports them).
+std::vector<Item> items();
+
+// The ordinal the export table gives a name, or 0 for a name it does not hold.
+unsigned ordinal_of(std::string_view name);
+
+// A template filled the way the editor fills it, with sample values: 42 for
+// "%d", "photo.jpg" for "%s", 3.14 for "%.2f", 3.140000 for "%f".
+std::string fill_sample(std::string_view text);
+
+// The entries of a family in the layout of the editor's menus: each menu
+// caption with its items, each submenu caption with its own items.
+struct MenuNode {
+    const Entry* entry;
+    std::vector<MenuNode> items;
+};
+std::vector<MenuNode> menu_tree();
+
+}  // namespace he::tool

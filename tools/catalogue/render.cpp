@@ -1,0 +1,234 @@
+#include "render.h"
+
+#include <fribidi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+#include "catalogue/arguments.h"
+
+namespace he::tool {
+namespace {
+
+std::u32string decode(std::string_view s) {
+    std::u32string out(s.size() + 1, U'\0');
+    const auto n = fribidi_charset_to_unicode(FRIBIDI_CHAR_SET_UTF8, s.data(), static_cast<FriBidiStrIndex>(s.size()),
+                                              reinterpret_cast<FriBidiChar*>(out.data()));
+    out.resize(static_cast<std::size_t>(n));
+    return out;
+}
+
+std::string encode(const std::u32string& s) {
+    std::string out(s.size() * 4 + 1, '\0');
+    const auto n = fribidi_unicode_to_charset(FRIBIDI_CHAR_SET_UTF8, reinterpret_cast<const FriBidiChar*>(s.data()),
+                                              static_cast<FriBidiStrIndex>(s.size()), out.data());
+    out.resize(static_cast<std::size_t>(n));
+    return out;
+}
+
+bool is_hebrew(char32_t c) { return c >= 0x5D0 && c <= 0x5EA; }
+bool is_bracket(char32_t c) { return c == U'(' || c == U')' || c == U'<' || c == U'>' || c == U'[' || c == U']'; }
+char32_t mirror(char32_t c) {
+    switch (c) {
+        case U'(': return U')';
+        case U')': return U'(';
+        case U'<': return U'>';
+        case U'>': return U'<';
+        case U'[': return U']';
+        case U']': return U'[';
+        default: return c;
+    }
+}
+
+std::string escape_html(std::string_view s) {
+    std::string out;
+    for (const char c : s) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string escape_json(std::string_view s) {
+    std::string out;
+    for (const char c : s) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\r': out += "\\r"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string csv_field(std::string_view s) {
+    std::string out = "\"";
+    for (const char c : s) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
+}  // namespace
+
+std::string visual_order(std::string_view line) {
+    const std::u32string logical = decode(line);
+    if (logical.empty()) return {};
+    std::u32string visual(logical.size() + 1, U'\0');
+    FriBidiParType base = FRIBIDI_PAR_LTR;
+    fribidi_log2vis(reinterpret_cast<const FriBidiChar*>(logical.data()), static_cast<FriBidiStrIndex>(logical.size()),
+                    &base, reinterpret_cast<FriBidiChar*>(visual.data()), nullptr, nullptr, nullptr);
+    visual.resize(logical.size());
+    return encode(visual);
+}
+
+std::string reading_order(std::string_view line) {
+    const std::u32string logical = decode(line);
+    if (std::none_of(logical.begin(), logical.end(), is_hebrew)) return std::string(line);
+    std::u32string r = decode(visual_order(line));
+    std::reverse(r.begin(), r.end());
+    for (auto& c : r) c = mirror(c);
+    // Runs of anything but Hebrew letters, blanks and brackets read left to right.
+    for (std::size_t i = 0; i < r.size();) {
+        if (is_hebrew(r[i]) || r[i] == U' ' || is_bracket(r[i])) {
+            ++i;
+            continue;
+        }
+        std::size_t j = i;
+        while (j < r.size() && !is_hebrew(r[j]) && r[j] != U' ' && !is_bracket(r[j])) ++j;
+        std::reverse(r.begin() + static_cast<std::ptrdiff_t>(i), r.begin() + static_cast<std::ptrdiff_t>(j));
+        i = j;
+    }
+    return encode(r);
+}
+
+std::string per_line(std::string_view utf8, std::string (*fn)(std::string_view)) {
+    std::string out;
+    for (std::size_t start = 0;;) {
+        const auto cr = utf8.find('\r', start);
+        out += fn(utf8.substr(start, cr - start));
+        if (cr == std::string_view::npos) return out;
+        out += '\r';
+        start = cr + 1;
+    }
+}
+
+std::string json_export(const std::vector<Item>& items) {
+    std::string out = "[\n";
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const Entry& e = *items[i].entry;
+        out += "  {\"ordinal\": " + std::to_string(items[i].ordinal) + ", \"name\": \"" + std::string(e.name) +
+               "\", \"family\": \"" + std::string(e.family) + "\", \"bytes\": " + std::to_string(e.text.size()) +
+               ", \"text\": \"" + escape_json(to_utf8(e.text)) + "\", \"gloss\": \"" + escape_json(e.gloss) + "\"}";
+        out += i + 1 < items.size() ? ",\n" : "\n";
+    }
+    return out + "]\n";
+}
+
+std::string csv_export(const std::vector<Item>& items) {
+    std::string out = "ordinal,name,family,bytes,text,gloss\r\n";
+    for (const auto& item : items) {
+        const Entry& e = *item.entry;
+        out += std::to_string(item.ordinal) + "," + std::string(e.name) + "," + std::string(e.family) + "," +
+               std::to_string(e.text.size()) + "," + csv_field(to_utf8(e.text)) + "," + csv_field(e.gloss) + "\r\n";
+    }
+    return out;
+}
+
+namespace {
+
+std::string boxes(std::string_view utf8) {
+    std::string stored = escape_html(utf8), reading = escape_html(per_line(utf8, reading_order));
+    for (auto* s : {&stored, &reading})
+        for (std::size_t p; (p = s->find('\r')) != std::string::npos;) s->replace(p, 1, "<br>");
+    return "<td><div class=\"box\" dir=\"ltr\">" + stored + "</div></td><td><div class=\"box\" dir=\"rtl\">" + reading +
+           "</div></td>";
+}
+
+std::string row(const Item& item, bool is_template, bool sub = false) {
+    const Entry& e = *item.entry;
+    const std::string classes = std::string(e.open ? "open" : "") + (sub ? (e.open ? " sub" : "sub") : "");
+    std::string out = "<tr" + (classes.empty() ? std::string() : " class=\"" + classes + "\"") + "><td class=\"name\">" + std::string(e.name) +
+                      "<br><span class=\"meta\">#" + std::to_string(item.ordinal) + " &middot; " +
+                      std::to_string(e.text.size()) + " bytes" + (e.open ? " &middot; new wording" : "") + "</span></td>" +
+                      boxes(to_utf8(e.text)) + "<td>" + escape_html(e.gloss) + "</td></tr>\n";
+    if (is_template)
+        out += "<tr class=\"filled\"><td class=\"meta\">filled as the editor fills it</td>" +
+               boxes(to_utf8(fill_sample(e.text))) + "<td></td></tr>\n";
+    return out;
+}
+
+const char* kHead = R"(<!DOCTYPE html>
+<html lang="he">
+<head>
+<meta charset="utf-8">
+<title>DLLTranslation_HE: the texts for review</title>
+<style>
+body { font-family: "Segoe UI", Tahoma, Arial, "Noto Sans Hebrew", "DejaVu Sans", sans-serif; margin: 2em; color: #222; }
+h1 { font-size: 1.4em; } h2 { margin-top: 2em; border-bottom: 1px solid #999; } h3 { margin: 1.2em 0 0.3em; }
+table { border-collapse: collapse; width: 100%; }
+th, td { border: 1px solid #ccc; padding: 4px 8px; vertical-align: top; text-align: left; }
+th { background: #f0f0f0; }
+td.name { font-family: Consolas, "DejaVu Sans Mono", monospace; font-size: 0.9em; width: 22%; }
+.meta { color: #777; font-size: 0.85em; }
+.box { border: 1px solid #888; background: #fff; padding: 2px 6px; min-height: 1.3em; unicode-bidi: isolate; white-space: pre-wrap; }
+tr.open td { background: #fffbe6; }
+tr.filled td { background: #f4f8ff; }
+.sub td.name { padding-left: 2em; }
+</style>
+</head>
+<body dir="ltr">
+<h1>DLLTranslation_HE: the texts for review</h1>
+<p>Each text appears twice. The left box shows the stored text as the editor's left-to-right controls show it.
+The right box shows how a Hebrew reader reads it, in a right-to-left box; the two should look alike.
+Rows in yellow carry wording written for this module, with its English gloss: these are the ones to approve.
+Templates are shown again filled with sample values (42, photo.jpg, 3.14), since the filled line is what the reader sees.
+Line breaks are shown as line breaks.</p>
+)";
+
+const char* kTableHead = "<table><tr><th>Entry</th><th>As shown (left-to-right control)</th><th>As read</th><th>Gloss</th></tr>\n";
+
+}  // namespace
+
+std::string html_preview(const std::vector<Item>& items) {
+    std::map<std::string_view, const Item*> by_name;
+    std::map<std::string_view, std::vector<const Item*>> by_family;
+    std::vector<std::string_view> families;
+    for (const auto& item : items) {
+        by_name[item.entry->name] = &item;
+        auto& list = by_family[item.entry->family];
+        if (list.empty()) families.push_back(item.entry->family);
+        list.push_back(&item);
+    }
+    std::map<std::string_view, bool> is_template;
+    for (const auto& t : kTemplateArguments) is_template[t.name] = true;
+    const auto templated = [&](const Item& i) { return is_template[i.entry->name] && i.entry->text.find('%') != std::string_view::npos; };
+
+    std::string out = kHead;
+    for (auto family : families) {
+        out += "<h2>" + std::string(family) + " (" + std::to_string(by_family[family].size()) + ")</h2>\n";
+        if (family == "menus") {
+            for (const auto& menu : menu_tree()) {
+                out += "<h3>" + escape_html(to_utf8(menu.entry->text)) + " <span class=\"meta\">" + std::string(menu.entry->name) + "</span></h3>\n";
+                out += kTableHead + row(*by_name[menu.entry->name], false);
+                for (const auto& item : menu.items) {
+                    out += row(*by_name[item.entry->name], false);
+                    for (const auto& sub : item.items) out += row(*by_name[sub.entry->name], false, true);
+                }
+                out += "</table>\n";
+            }
+            continue;
+        }
+        out += kTableHead;
+        for (const auto* item : by_family[family]) out += row(*item, templated(*item));
+        out += "</table>\n";
+    }
+    return out + "</body>\n</html>\n";
+}
+
+}  // namespace he::tool
