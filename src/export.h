@@ -26,5 +26,6 @@ using HeExport = char* HE_WINAPI (*)(char* Buffer, int MaxLen);
                   "are Hebrew letters without points, printable ASCII, the degree sign "    \
                   "and CR");                                                                \
     extern "C" char* HE_WINAPI Name(char* Buffer, int MaxLen) {                            \
-        return he::DeliverText(Buffer, he::cp1255::text<Text>(), MaxLen);                  \
+        constexpr auto text = he::cp1255::text<Text>();                                     \
+        return he::DeliverText(text.data(), static_cast<std::uint32_t>(text.size()), Buffer, MaxLen); \
     }

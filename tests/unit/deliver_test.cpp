@@ -20,7 +20,7 @@ void expect_delivery(const std::string& text, int max_len) {
     const std::vector<char> source(text.begin(), text.end());
     std::vector<unsigned char> area(16 + 300, kCanary);
     char* buffer = reinterpret_cast<char*>(area.data() + 16);
-    char* result = he::DeliverText(buffer, {source.data(), source.size()}, max_len);
+    char* result = he::DeliverText(source.data(), static_cast<std::uint32_t>(source.size()), buffer, max_len);
     const std::size_t n = std::min<std::size_t>(text.size(), static_cast<std::uint32_t>(max_len));
     ASSERT_EQ(result, buffer);
     EXPECT_EQ(std::string(buffer, n), text.substr(0, n));
@@ -43,23 +43,23 @@ TEST(DeliverText, CutsAtEveryLimitAndWritesOnlyUpToTheZeroByte) {
 
 TEST(DeliverText, NegativeLimitMeansNoLimit) {
     char buffer[8];
-    EXPECT_STREQ(he::DeliverText(buffer, "abc", -1), "abc");
-    EXPECT_STREQ(he::DeliverText(buffer, "abc", INT_MIN), "abc");
+    EXPECT_STREQ(he::DeliverText("abc", 3, buffer, -1), "abc");
+    EXPECT_STREQ(he::DeliverText("abc", 3, buffer, INT_MIN), "abc");
 }
 
 TEST(DeliverText, CutsAPlaceholderInHalfWithoutMark) {
     char buffer[16];
-    EXPECT_STREQ(he::DeliverText(buffer, "x : %d", 5), "x : %");
+    EXPECT_STREQ(he::DeliverText("x : %d", 6, buffer, 5), "x : %");
 }
 
 TEST(DeliverText, NullBufferIsAnsweredWithNullAndNoWrite) {
-    for (int m : {0, 1, 255, -1, INT_MIN}) EXPECT_EQ(he::DeliverText(nullptr, "abc", m), nullptr);
+    for (int m : {0, 1, 255, -1, INT_MIN}) EXPECT_EQ(he::DeliverText("abc", 3, nullptr, m), nullptr);
 }
 
 TEST(DeliverText, LeavesEverythingAfterTheZeroByteAlone) {
     char buffer[8];
     std::memcpy(buffer, "XXXXXXX", 8);
-    he::DeliverText(buffer, "abcdef", 2);
+    he::DeliverText("abcdef", 6, buffer, 2);
     EXPECT_EQ(std::string(buffer, 8), std::string("ab\0XXXX\0", 8));
 }
 
