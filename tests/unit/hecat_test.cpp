@@ -85,6 +85,8 @@ TEST(HecatRender, ReadingOrderIsWhatAReaderTakesIn) {
     EXPECT_EQ(he::tool::reading_order("(ריק)"), "(ריק)");
     EXPECT_EQ(he::tool::reading_order("אודות אימברוזיה (Imbrosia)"), "(Imbrosia) אודות אימברוזיה");
     EXPECT_EQ(he::tool::reading_order("RGB ==> BGR"), "RGB ==> BGR");
+    EXPECT_EQ(he::tool::reading_order("טובן רלש (Tovan Relesh)"), "(Tovan Relesh) טובן רלש");
+    EXPECT_EQ(he::tool::reading_order("מסייר : %d תמונות"), "תמונות %d : מסייר");
     EXPECT_EQ(he::tool::per_line("a\r: רוחב", he::tool::reading_order), "a\rרוחב :");
 }
 

@@ -3,6 +3,7 @@
 #include <fribidi.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <map>
 
@@ -87,24 +88,62 @@ std::string visual_order(std::string_view line) {
     return encode(visual);
 }
 
-std::string reading_order(std::string_view line) {
+namespace {
+
+// The reading of one line as runs: Hebrew text, and the runs that read left
+// to right (Latin words, numbers, placeholders, with blanks between them).
+std::vector<std::pair<std::u32string, bool>> reading_runs(std::string_view line) {
     const std::u32string logical = decode(line);
-    if (std::none_of(logical.begin(), logical.end(), is_hebrew)) return std::string(line);
+    if (std::none_of(logical.begin(), logical.end(), is_hebrew)) return {{logical, true}};
     std::u32string r = decode(visual_order(line));
     std::reverse(r.begin(), r.end());
     for (auto& c : r) c = mirror(c);
-    // Runs of anything but Hebrew letters, blanks and brackets read left to right.
+    const auto ltr = [](char32_t c) { return !is_hebrew(c) && c != U' ' && !is_bracket(c); };
+    std::vector<std::pair<std::u32string, bool>> runs;
     for (std::size_t i = 0; i < r.size();) {
-        if (is_hebrew(r[i]) || r[i] == U' ' || is_bracket(r[i])) {
-            ++i;
-            continue;
-        }
         std::size_t j = i;
-        while (j < r.size() && !is_hebrew(r[j]) && r[j] != U' ' && !is_bracket(r[j])) ++j;
-        std::reverse(r.begin() + static_cast<std::ptrdiff_t>(i), r.begin() + static_cast<std::ptrdiff_t>(j));
+        if (!ltr(r[i])) {
+            while (j < r.size() && !ltr(r[j])) ++j;
+            runs.push_back({r.substr(i, j - i), false});
+        } else {
+            // A run of Latin words goes on across the blank between two of them.
+            const auto word = [](char32_t c) { return c < 0x80 && std::isalnum(static_cast<int>(c)); };
+            for (std::size_t k = j; k < r.size(); ++k) {
+                const bool joins = r[k] == U' ' && k > 0 && k + 1 < r.size() && word(r[k - 1]) && word(r[k + 1]);
+                if (!ltr(r[k]) && !joins) break;
+                j = k + 1;
+            }
+            std::u32string run = r.substr(i, j - i);
+            std::reverse(run.begin(), run.end());
+            runs.push_back({run, true});
+        }
         i = j;
     }
-    return encode(r);
+    return runs;
+}
+
+}  // namespace
+
+std::string reading_order(std::string_view line) {
+    std::u32string out;
+    for (const auto& [run, ltr] : reading_runs(line)) out += run;
+    return encode(out);
+}
+
+// The reading of a text for a right-to-left box: left-to-right runs isolated
+// so that they keep their order there too, lines broken at each CR.
+std::string reading_html(std::string_view utf8) {
+    std::string out;
+    for (std::size_t start = 0;;) {
+        const auto cr = utf8.find('\r', start);
+        for (const auto& [run, ltr] : reading_runs(utf8.substr(start, cr - start))) {
+            const std::string text = escape_html(encode(run));
+            out += ltr ? "<bdi dir=\"ltr\">" + text + "</bdi>" : text;
+        }
+        if (cr == std::string_view::npos) return out;
+        out += "<br>";
+        start = cr + 1;
+    }
 }
 
 std::string per_line(std::string_view utf8, std::string (*fn)(std::string_view)) {
@@ -143,9 +182,9 @@ std::string csv_export(const std::vector<Item>& items) {
 namespace {
 
 std::string boxes(std::string_view utf8) {
-    std::string stored = escape_html(utf8), reading = escape_html(per_line(utf8, reading_order));
-    for (auto* s : {&stored, &reading})
-        for (std::size_t p; (p = s->find('\r')) != std::string::npos;) s->replace(p, 1, "<br>");
+    std::string stored = escape_html(utf8);
+    for (std::size_t p; (p = stored.find('\r')) != std::string::npos;) stored.replace(p, 1, "<br>");
+    const std::string reading = reading_html(utf8);
     return "<td><div class=\"box\" dir=\"ltr\">" + stored + "</div></td><td><div class=\"box\" dir=\"rtl\">" + reading +
            "</div></td>";
 }
@@ -210,8 +249,11 @@ std::string html_preview(const std::vector<Item>& items) {
     const auto templated = [&](const Item& i) { return is_template[i.entry->name] && i.entry->text.find('%') != std::string_view::npos; };
 
     std::string out = kHead;
+    out += "<p>";
+    for (auto family : families) out += "<a href=\"#" + std::string(family) + "\">" + std::string(family) + "</a> ";
+    out += "</p>\n";
     for (auto family : families) {
-        out += "<h2>" + std::string(family) + " (" + std::to_string(by_family[family].size()) + ")</h2>\n";
+        out += "<h2 id=\"" + std::string(family) + "\">" + std::string(family) + " (" + std::to_string(by_family[family].size()) + ")</h2>\n";
         if (family == "menus") {
             for (const auto& menu : menu_tree()) {
                 out += "<h3>" + escape_html(to_utf8(menu.entry->text)) + " <span class=\"meta\">" + std::string(menu.entry->name) + "</span></h3>\n";
