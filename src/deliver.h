@@ -30,7 +30,7 @@ namespace he {
     if (Buffer == nullptr) return nullptr;
     const auto limit = static_cast<std::uint32_t>(MaxLen);
     const std::uint32_t n = length < limit ? length : limit;
-    std::memcpy(Buffer, text, n);
+    if (n != 0) std::memcpy(Buffer, text, n);  // an empty text may have no storage at all
     Buffer[n] = '\0';
     return Buffer;
 }

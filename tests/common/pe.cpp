@@ -58,7 +58,7 @@ PeImage read_pe(const std::string& path) {
         const std::size_t s = opt + opt_size + i * 40;
         std::string name;
         for (std::size_t k = 0; k < 8 && r.bytes.size() > s + k && r.bytes[s + k]; ++k) name += static_cast<char>(r.bytes[s + k]);
-        img.sections.push_back({name, r.u32(s + 12), r.u32(s + 8), r.u32(s + 36)});
+        img.sections.push_back({name, r.u32(s + 12), r.u32(s + 8), r.u32(s + 36), r.u32(s + 20), r.u32(s + 16)});
     }
     // File offset of an address, through the section that holds it.
     const auto off = [&](std::uint32_t rva) -> std::size_t {

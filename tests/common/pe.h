@@ -17,6 +17,7 @@ struct PeExport {
 struct PeSection {
     std::string name;
     std::uint32_t rva, size, characteristics;
+    std::uint32_t file_offset, raw_size;
 };
 
 struct PeImage {

@@ -61,8 +61,10 @@ char* call(Export fn, char* buffer, int max_len, bool& stack_ok) {
 #endif
 }
 
+#if defined(__i386__)
 char* WINAPI stdcall_probe(char* buffer, int) { return buffer; }
 extern "C" __attribute__((cdecl)) char* cdecl_probe(char* buffer, int) { return buffer; }
+#endif
 
 constexpr std::size_t kGuard = 16;
 constexpr unsigned char kCanary = 0xA5;
@@ -140,6 +142,69 @@ void check_template(HMODULE dll, const he::TemplateArguments& t) {
     report(filled == he::test::expected_fill(text), name + ": filled as \"" + he::test::to_utf8(filled) + "\"");
 }
 
+// Eight threads call every export a thousand times each into their own
+// buffers, with limits from a per-thread generator, against the texts one
+// thread got alone.
+struct ThreadWork {
+    const std::vector<Export>* exports;
+    const std::vector<std::string>* alone;
+    unsigned seed;
+    long calls = 0, mismatches = 0;
+};
+
+DWORD WINAPI hammer(void* arg) {
+    auto& work = *static_cast<ThreadWork*>(arg);
+    std::uint32_t state = work.seed;
+    const auto next = [&state] { return state = state * 1664525u + 1013904223u; };  // a small LCG, enough here
+    unsigned char area[16 + 256 + 16];
+    for (int round = 0; round < 1000; ++round) {
+        for (std::size_t i = 0; i < work.exports->size(); ++i) {
+            const std::uint32_t r = next();
+            const int max_len = (r & 1) ? static_cast<int>(next()) : static_cast<int>(r % 143) - 2;
+            std::memset(area, kCanary, sizeof area);
+            char* buffer = reinterpret_cast<char*>(area + kGuard);
+            const std::string& text = (*work.alone)[i];
+            char* result = (*work.exports)[i](buffer, max_len);
+            const std::size_t n = std::min<std::size_t>(text.size(), static_cast<std::uint32_t>(max_len));
+            bool ok = result == buffer && std::memcmp(buffer, text.data(), n) == 0 && buffer[n] == 0;
+            for (std::size_t k = 0; k < sizeof area; ++k)
+                if ((k < kGuard || k > kGuard + n) && area[k] != kCanary) ok = false;
+            ++work.calls;
+            work.mismatches += ok ? 0 : 1;
+        }
+    }
+    return 0;
+}
+
+void check_threads(HMODULE dll, const std::vector<std::string>& names) {
+    std::vector<Export> exports;
+    std::vector<std::string> alone;
+    for (const auto& name : names) {
+        auto fn = as_export(GetProcAddress(dll, name.c_str()));
+        if (fn == nullptr) return report(false, "threads: " + name + " not exported");
+        char buffer[256];
+        exports.push_back(fn);
+        alone.emplace_back(fn(buffer, -1));
+    }
+    ThreadWork work[8];
+    HANDLE threads[8];
+    for (unsigned t = 0; t < 8; ++t) {
+        work[t] = {&exports, &alone, t + 1};
+        threads[t] = CreateThread(nullptr, 0, hammer, &work[t], 0, nullptr);
+        if (threads[t] == nullptr) return report(false, "threads: CreateThread failed");
+    }
+    WaitForMultipleObjects(8, threads, TRUE, INFINITE);
+    long calls = 0, mismatches = 0;
+    for (unsigned t = 0; t < 8; ++t) {
+        CloseHandle(threads[t]);
+        calls += work[t].calls;
+        mismatches += work[t].mismatches;
+    }
+    report(mismatches == 0 && calls == 8L * 1000 * static_cast<long>(exports.size()),
+           "threads: " + std::to_string(calls) + " calls from 8 threads, " + std::to_string(mismatches) + " differed");
+    std::printf("8 threads made %ld calls, %ld differed from one thread's results\n", calls, mismatches);
+}
+
 }  // namespace
 
 int main() {
@@ -177,6 +242,9 @@ int main() {
             check_export(dll, e->name, ordinal, text);
         }
         for (const auto& t : he::kTemplateArguments) check_template(dll, t);
+        std::vector<std::string> names;
+        for (const auto* e : all) names.push_back(e->name);
+        check_threads(dll, names);
         for (const auto& name : set.absent)
             report(GetProcAddress(dll, name.c_str()) == nullptr, name + ": must not be exported");
         const auto past = static_cast<unsigned>(ordinals.size() + 1);

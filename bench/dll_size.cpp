@@ -1,0 +1,34 @@
+// The size of each built DLL against a floor computed from what it must
+// carry: every export's name and text with their zero bytes, and one minimal
+// stub of 10 bytes per export (a move of the text's address and a jump).
+//   dll_size DLL...
+#include <cstdio>
+#include <fstream>
+
+#include "catalogue/table.h"
+#include "pe.h"
+
+int main(int argc, char** argv) {
+    std::size_t names = 0, texts = 0, exports = 0;
+    for (const auto list : {he::identity_entries(), he::table_entries()})
+        for (const auto& e : list) {
+            names += e.name.size() + 1;
+            texts += e.text.size() + 1;
+            ++exports;
+        }
+    const std::size_t floor = names + texts + 10 * exports;
+    std::printf("floor: %zu bytes of names + %zu of texts + %zu of stubs = %zu bytes\n", names, texts, 10 * exports, floor);
+    int status = 0;
+    for (int i = 1; i < argc; ++i) {
+        std::ifstream in(argv[i], std::ios::binary | std::ios::ate);
+        const auto image = he::test::read_pe(argv[i]);
+        if (!in || !image.error.empty()) {
+            std::printf("%s: cannot read\n", argv[i]);
+            status = 1;
+            continue;
+        }
+        const auto size = static_cast<std::size_t>(in.tellg());
+        std::printf("%s: %zu bytes, %.2fx the floor\n", argv[i], size, static_cast<double>(size) / static_cast<double>(floor));
+    }
+    return status;
+}
