@@ -75,15 +75,15 @@ inline std::string specifiers_of(std::string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '%') continue;
         const std::string_view rest = text.substr(i + 1);
-        std::string_view spec = "%?";
-        if (rest.starts_with("%")) spec = "%%";
-        else if (rest.starts_with("d")) spec = "%d";
-        else if (rest.starts_with("s")) spec = "%s";
-        else if (rest.starts_with("f")) spec = "%f";
-        else if (rest.starts_with(".2f")) spec = "%.2f";
+        std::string_view specifier = "%?";
+        if (rest.starts_with("%")) specifier = "%%";
+        else if (rest.starts_with("d")) specifier = "%d";
+        else if (rest.starts_with("s")) specifier = "%s";
+        else if (rest.starts_with("f")) specifier = "%f";
+        else if (rest.starts_with(".2f")) specifier = "%.2f";
         if (!out.empty()) out += ' ';
-        out += spec;
-        if (spec != "%?") i += spec.size() - 1;
+        out += specifier;
+        if (specifier != "%?") i += specifier.size() - 1;
     }
     return out;
 }

@@ -30,10 +30,10 @@ bool fill_with_snprintf(const std::string& text, std::string_view specifiers, st
     for (std::size_t i = 0; i < specifiers.size();) {
         std::size_t end = specifiers.find(' ', i);
         if (end == std::string_view::npos) end = specifiers.size();
-        const std::string_view spec = specifiers.substr(i, end - i);
-        if (spec != "%%") {
+        const std::string_view specifier = specifiers.substr(i, end - i);
+        if (specifier != "%%") {
             if (!args.empty()) args += ' ';
-            args += spec;
+            args += specifier;
         }
         i = end + 1;
     }

@@ -6,24 +6,12 @@
 #include <map>
 #include <string>
 
-#include "catalogue/table.h"
+#include "rows.h"
 
 namespace {
 
-const std::map<std::string_view, std::string_view>& texts() {
-    static const auto all = [] {
-        std::map<std::string_view, std::string_view> out;
-        for (const auto& e : he::table_entries()) out[e.name] = e.text;
-        for (const auto& e : he::identity_entries()) out[e.name] = e.text;
-        return out;
-    }();
-    return all;
-}
-
-std::string_view text(std::string_view name) {
-    const auto it = texts().find(name);
-    return it == texts().end() ? std::string_view("<no such entry>") : it->second;
-}
+using he::test::all_rows;
+constexpr auto text = he::test::text_of;
 
 std::size_t count(std::string_view s, char c) { return static_cast<std::size_t>(std::count(s.begin(), s.end(), c)); }
 
@@ -33,7 +21,8 @@ TEST(Catalogue, LineBreaksAreSingleCrsInsideTheText) {
         {"GetTrDlgMain4", 1}, {"GetTrDlgMain7", 1}, {"GetTrDlgPrint5", 1}, {"GetTrDlgBatch4", 1},
         {"GetTrDlgImage7", 1}, {"GetTrDlgImage9", 1}, {"GetTrDlgImage11", 1}, {"GetTrDlgTwain1", 1},
         {"GetTrDlgTwain2", 1}, {"GetTrDlgTool1", 1}, {"GetTrDlgTool2", 1}};
-    for (const auto& [name, t] : texts()) {
+    for (const auto& [name, row] : all_rows()) {
+        const auto t = row->text;
         EXPECT_EQ(count(t, '\n'), 0u) << name;
         const auto it = crs.find(name);
         EXPECT_EQ(count(t, '\r'), it == crs.end() ? 0u : it->second) << name;
@@ -50,7 +39,7 @@ TEST(Catalogue, LineBreaksAreSingleCrsInsideTheText) {
 
 TEST(Catalogue, TheLongestTextAndItsCut) {
     std::size_t longest = 0;
-    for (const auto& [name, t] : texts()) longest = std::max(longest, t.size());
+    for (const auto& [name, row] : all_rows()) longest = std::max(longest, row->text.size());
     EXPECT_EQ(longest, 129u);
     const auto image = text("GetTrFmtImageProperties");
     ASSERT_EQ(image.size(), 129u);
@@ -106,9 +95,9 @@ TEST(Catalogue, BytesTheHostReadsAsValuesOrKeys) {
     EXPECT_EQ(text("GetDlgPictureNone").back(), ')');
     EXPECT_EQ(text("GetTrFmtFileDate"), "");
     EXPECT_EQ(text("GetTrCharset"), "");
-    for (const auto& [name, t] : texts()) {
+    for (const auto& [name, row] : all_rows()) {
         const bool modifier = name == "GetMnuShift" || name == "GetMnuCtrl" || name == "GetMnuAlt";
-        EXPECT_EQ(count(t, '+'), modifier ? 1u : 0u) << name;
+        EXPECT_EQ(count(row->text, '+'), modifier ? 1u : 0u) << name;
     }
 }
 

@@ -4,31 +4,23 @@
 
 #include <map>
 
-#include "catalogue/table.h"
+#include "rows.h"
 #include "templates.h"
 
 namespace {
 
-std::map<std::string_view, std::string_view> texts() {
-    std::map<std::string_view, std::string_view> out;
-    for (const auto& e : he::table_entries()) out[e.name] = e.text;
-    for (const auto& e : he::identity_entries()) out[e.name] = e.text;
-    return out;
-}
-
 TEST(Templates, EachHasItsSpecifiersInOrder) {
-    const auto all = texts();
     for (const auto& t : he::kTemplateArguments) {
-        const auto it = all.find(t.name);
-        ASSERT_NE(it, all.end()) << t.name << " has no row";
-        EXPECT_EQ(he::specifiers_of(it->second), t.specifiers) << t.name;
+        ASSERT_TRUE(he::test::all_rows().count(t.name)) << t.name << " has no row";
+        EXPECT_EQ(he::specifiers_of(he::test::text_of(t.name)), t.specifiers) << t.name;
     }
 }
 
 TEST(Templates, NoOtherTextCarriesAPercentSign) {
     std::map<std::string_view, bool> is_template;
     for (const auto& t : he::kTemplateArguments) is_template[t.name] = true;
-    for (const auto& [name, text] : texts()) {
+    for (const auto& [name, row] : he::test::all_rows()) {
+        const auto text = row->text;
         if (is_template[name]) continue;
         if (name == "GetTrLblPct") {
             EXPECT_EQ(text, "%") << "the percent unit is a lone sign shown unformatted";
@@ -39,9 +31,8 @@ TEST(Templates, NoOtherTextCarriesAPercentSign) {
 }
 
 TEST(Templates, FillAsTheEditorFillsThem) {
-    const auto all = texts();
     for (const auto& t : he::kTemplateArguments) {
-        const std::string text(all.at(t.name));
+        const std::string text(he::test::text_of(t.name));
         if (he::specifiers_of(text) != t.specifiers) continue;  // reported above; filling it could crash
         std::string filled;
         ASSERT_TRUE(he::test::fill_with_snprintf(text, t.specifiers, filled)) << t.name;

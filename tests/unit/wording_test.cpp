@@ -8,25 +8,14 @@
 #include <string>
 
 #include "catalogue/table.h"
+#include "rows.h"
 
 namespace {
 
 bool is_hebrew_letter(char c) { return static_cast<unsigned char>(c) >= 0xE0 && static_cast<unsigned char>(c) <= 0xFA; }
 
-const std::map<std::string_view, const he::Entry*>& rows() {
-    static const auto all = [] {
-        std::map<std::string_view, const he::Entry*> out;
-        for (const auto& e : he::table_entries()) out[e.name] = &e;
-        for (const auto& e : he::identity_entries()) out[e.name] = &e;
-        return out;
-    }();
-    return all;
-}
-
-std::string_view text(std::string_view name) {
-    const auto it = rows().find(name);
-    return it == rows().end() ? std::string_view("<no such entry>") : it->second->text;
-}
+using he::test::all_rows;
+constexpr auto text = he::test::text_of;
 
 TEST(Wording, MenuCaptionEdgeCases) {
     EXPECT_EQ(text("GetTrMnuHelp"), "?");
@@ -77,7 +66,7 @@ TEST(Wording, LabelEdgeCases) {
 TEST(Wording, CatalogueCounts) {
     std::size_t hebrew = 0, ascii = 0, empty = 0, multiline = 0;
     std::map<std::string, int> specifiers;
-    for (const auto& [name, e] : rows()) {
+    for (const auto& [name, e] : all_rows()) {
         const auto t = e->text;
         if (t.empty()) ++empty;
         else if (std::any_of(t.begin(), t.end(), is_hebrew_letter)) ++hebrew;
@@ -91,7 +80,7 @@ TEST(Wording, CatalogueCounts) {
             i += spec.size() - 1;
         }
     }
-    EXPECT_EQ(rows().size(), 743u);
+    EXPECT_EQ(all_rows().size(), 743u);
     EXPECT_EQ(he::catalogue_order().size(), 736u);
     EXPECT_EQ(hebrew, 696u);
     EXPECT_EQ(ascii, 45u);
