@@ -54,9 +54,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, double> ns;
     void ReportRuns(const std::vector<Run>& runs) override {
-        for (const auto& r : runs)
-            if (r.run_type == Run::RT_Aggregate ? r.aggregate_name == "median" : true)
-                ns[r.benchmark_name()] = r.GetAdjustedRealTime();
+        for (const auto& r : runs) {
+            // With repetitions, the median stands for the case.
+            if (r.run_type == Run::RT_Aggregate && r.aggregate_name != "median") continue;
+            ns[r.run_name.str()] = r.GetAdjustedRealTime();
+        }
         ConsoleReporter::ReportRuns(runs);
     }
 };
