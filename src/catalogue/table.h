@@ -26,4 +26,8 @@ std::span<const Entry> table_entries();
 // lists them.
 std::span<const std::string_view> catalogue_order();
 
+// Every exported name, identity included, by ordinal: element i has ordinal
+// i + 1. Derived by the build with the same rule as the DLL's export table.
+std::span<const std::string_view> exports_by_ordinal();
+
 }  // namespace he

@@ -6,18 +6,9 @@
 namespace he::tool {
 
 unsigned ordinal_of(std::string_view name) {
-    static const auto ordinals = [] {
-        std::map<std::string_view, unsigned, std::less<>> out{{"GetTrCharset", 1}};
-        const auto order = catalogue_order();
-        const auto count = static_cast<unsigned>(order.size());
-        for (unsigned i = 0; i < count; ++i) out[order[i]] = count + 1 - i;
-        unsigned next = count + 2;
-        for (const char* top : {"GetTrVersion", "GetTrDate", "GetTrTranslation", "GetTrCode", "GetTrLanguage", "GetCompatibility"})
-            out[top] = next++;
-        return out;
-    }();
-    const auto it = ordinals.find(name);
-    return it == ordinals.end() ? 0 : it->second;
+    const auto names = exports_by_ordinal();
+    const auto it = std::find(names.begin(), names.end(), name);
+    return it == names.end() ? 0 : static_cast<unsigned>(it - names.begin()) + 1;
 }
 
 std::vector<Item> items() {
