@@ -1,5 +1,5 @@
 cmake_policy(VERSION 3.25)
-# Derives the module-definition file and the C++ list of catalogue names from
+# Derives the module-definition file and the C++ lists of exported names from
 # exports/catalogue.txt, the one ordered list of exported catalogue names.
 #
 #   cmake -DNAMES=<list> -DARCH=x86|x64|native -DOUT_DIR=<dir> -P module_def.cmake
@@ -61,19 +61,19 @@ if(NOT ARCH STREQUAL "native")
   file(COPY_FILE "${OUT_DIR}/DLLTranslation_HE.def.new" "${OUT_DIR}/DLLTranslation_HE.def" ONLY_IF_DIFFERENT)
 endif()
 
-set(cpp "// Generated from exports/catalogue.txt by cmake/module_def.cmake. Do not edit.\n")
-string(APPEND cpp "#include \"catalogue/table.h\"\n\n#include <array>\n\nnamespace he {\nnamespace {\n")
-string(APPEND cpp "constexpr std::array<std::string_view, ${count}> kOrder = {\n")
+set(h "// Generated from exports/catalogue.txt by cmake/module_def.cmake. Do not edit.\n")
+string(APPEND h "#pragma once\n\n#include <string_view>\n\nnamespace he {\n\n")
+string(APPEND h "// The exported catalogue names in catalogue order.\n")
+string(APPEND h "inline constexpr std::string_view kCatalogueOrder[${count}] = {\n")
 foreach(name IN LISTS names)
-  string(APPEND cpp "    \"${name}\",\n")
+  string(APPEND h "    \"${name}\",\n")
 endforeach()
-string(APPEND cpp "};\n")
 list(LENGTH by_ordinal exported)
-string(APPEND cpp "constexpr std::array<std::string_view, ${exported}> kByOrdinal = {\n")
+string(APPEND h "};\n\n// Every exported name by ordinal: element i has ordinal i + 1.\n")
+string(APPEND h "inline constexpr std::string_view kExportsByOrdinal[${exported}] = {\n")
 foreach(name IN LISTS by_ordinal)
-  string(APPEND cpp "    \"${name}\",\n")
+  string(APPEND h "    \"${name}\",\n")
 endforeach()
-string(APPEND cpp "};\n}  // namespace\n\nstd::span<const std::string_view> catalogue_order() { return kOrder; }\n")
-string(APPEND cpp "std::span<const std::string_view> exports_by_ordinal() { return kByOrdinal; }\n\n}  // namespace he\n")
-file(WRITE "${OUT_DIR}/catalogue_order.cpp.new" "${cpp}")
-file(COPY_FILE "${OUT_DIR}/catalogue_order.cpp.new" "${OUT_DIR}/catalogue_order.cpp" ONLY_IF_DIFFERENT)
+string(APPEND h "};\n\n}  // namespace he\n")
+file(WRITE "${OUT_DIR}/catalogue_order.h.new" "${h}")
+file(COPY_FILE "${OUT_DIR}/catalogue_order.h.new" "${OUT_DIR}/catalogue_order.h" ONLY_IF_DIFFERENT)

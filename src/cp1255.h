@@ -68,6 +68,12 @@ consteval bool carriable(const char (&s)[N]) {
     return carriable(std::string_view{s, N - 1});
 }
 
+// A string literal as written, a zero byte inside it included.
+template <std::size_t N>
+constexpr std::string_view literal(const char (&s)[N]) {
+    return {s, N - 1};
+}
+
 // Number of Windows-1255 bytes of a carriable text.
 constexpr std::size_t encoded_size(std::string_view s) {
     std::size_t n = 0;

@@ -5,10 +5,16 @@
 //   OPEN(Name, "text", "gloss")    wording written for this module; the
 //                                  English gloss lets a reviewer judge it
 // Texts are UTF-8; line breaks are written "\r", double quotes "\"".
+//
+// Each row is held to the rules of its texts while it compiles: a row that
+// breaks one stops the build with its file, line, name and the rule.
 #pragma once
 
+#include "catalogue/table.h"
+#include "catalogue_order.h"
 #include "cp1255.h"
 #include "deliver.h"
+#include "rules.h"
 
 #if defined(_WIN32) && !defined(_WIN64)
 #define HE_WINAPI __stdcall
@@ -20,12 +26,12 @@
 // of it, and Buffer comes back.
 using HeExport = char* HE_WINAPI (*)(char* Buffer, int MaxLen);
 
-#define HE_EXPORT(Name, Text)                                                              \
-    static_assert(he::cp1255::carriable(Text),                                            \
-                  #Name ": the text holds a character the module may not carry; allowed "   \
-                  "are Hebrew letters without points, printable ASCII, the degree sign "    \
-                  "and CR");                                                                \
-    extern "C" char* HE_WINAPI Name(char* Buffer, int MaxLen) {                            \
-        constexpr auto text = he::cp1255::text<Text>();                                     \
+#define HE_EXPORT(Name, Family, Open, Text)                                                          \
+    static_assert(he::rules::passes<he::rules::row_verdict(                                          \
+                      he::Entry{#Name, Family, he::cp1255::text<Text>(), he::cp1255::literal(Text), "", Open,             \
+                                he::source_file(__FILE__), __LINE__},                                 \
+                      he::rules::field_captions(he::kCatalogueOrder))>());                                                       \
+    extern "C" char* HE_WINAPI Name(char* Buffer, int MaxLen) {                                      \
+        constexpr auto text = he::cp1255::text<Text>();                                               \
         return he::DeliverText(text.data(), static_cast<std::uint32_t>(text.size()), Buffer, MaxLen); \
     }

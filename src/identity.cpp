@@ -1,6 +1,7 @@
 // The seven identity exports.
 #include "export.h"
 
-#define FIXED(Name, Text) HE_EXPORT(Name, Text)
-#define OPEN(Name, Text, Gloss) HE_EXPORT(Name, Text)
+#define FAMILY "identity"
+#define FIXED(Name, Text) HE_EXPORT(Name, FAMILY, false, Text)
+#define OPEN(Name, Text, Gloss) HE_EXPORT(Name, FAMILY, true, Text)
 #include "identity.inc"

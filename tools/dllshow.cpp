@@ -1,7 +1,7 @@
 // Loads DLLTranslation_HE.dll and shows what it delivers: the number of
 // exported names and the texts of the exports named on the command line (by
 // default the identity and a few catalogue entries), converted to UTF-8 with
-// each CR shown as "⏎".
+// each CR shown as "⏎", and for the names asked for, the delivered bytes.
 //   dllshow.exe [NAME...]
 #include <windows.h>
 
@@ -49,7 +49,13 @@ int main(int argc, char** argv) {
             continue;
         }
         char buffer[256];
-        std::printf("  %-24s %s\n", name.c_str(), he::to_utf8(fn(buffer, 255), true).c_str());
+        const std::string text = fn(buffer, 255);
+        std::printf("  %-24s %s\n", name.c_str(), he::to_utf8(text, true).c_str());
+        if (argc > 1) {  // the bytes themselves, for the names asked for
+            std::printf("  %-24s %zu bytes:", "", text.size());
+            for (const char c : text) std::printf(" %02X", static_cast<unsigned char>(c));
+            std::printf(" 00\n");
+        }
     }
     return missing == 0 ? 0 : 1;
 }

@@ -68,10 +68,11 @@ inline constexpr TemplateArguments kTemplateArguments[] = {
     {"GetDlgPictureFmt", "%d %d"},
 };
 
-// The specifiers of a text, in order, blank-separated. A "%" that starts no
-// specifier of the catalogue's kinds yields "%?".
-inline std::string specifiers_of(std::string_view text) {
-    std::string out;
+// The specifiers of a text, in order, blank-separated, each handed to `emit`.
+// A "%" that starts no specifier of the catalogue's kinds yields "%?".
+template <class Emit>
+constexpr void write_specifiers(std::string_view text, Emit&& emit) {
+    bool first = true;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '%') continue;
         const std::string_view rest = text.substr(i + 1);
@@ -81,10 +82,16 @@ inline std::string specifiers_of(std::string_view text) {
         else if (rest.starts_with("s")) specifier = "%s";
         else if (rest.starts_with("f")) specifier = "%f";
         else if (rest.starts_with(".2f")) specifier = "%.2f";
-        if (!out.empty()) out += ' ';
-        out += specifier;
+        if (!first) emit(" ");
+        first = false;
+        emit(specifier);
         if (specifier != "%?") i += specifier.size() - 1;
     }
+}
+
+inline std::string specifiers_of(std::string_view text) {
+    std::string out;
+    write_specifiers(text, [&](std::string_view piece) { out += piece; });
     return out;
 }
 

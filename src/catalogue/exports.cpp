@@ -1,6 +1,14 @@
-// One exported function per catalogue entry, expanded from the family tables.
+// One exported function per catalogue entry, expanded from the family tables,
+// and the build's check of what only the whole catalogue shows: texts that
+// must or must not read the same, and the export list against the tables.
+#include "catalogue/rows.h"
 #include "export.h"
 
-#define FIXED(Name, Text) HE_EXPORT(Name, Text)
-#define OPEN(Name, Text, Gloss) HE_EXPORT(Name, Text)
+#define FIXED(Name, Text) HE_EXPORT(Name, FAMILY, false, Text)
+#define OPEN(Name, Text, Gloss) HE_EXPORT(Name, FAMILY, true, Text)
 #include "tables.inc"
+#undef FIXED
+#undef OPEN
+
+static_assert(he::rules::passes<he::rules::catalogue_verdict(he::kIdentityRows, he::kCatalogueRows,
+                                                             he::kCatalogueOrder)>());

@@ -1,26 +1,13 @@
-#include "table.h"
+#include "catalogue/table.h"
 
-#include "cp1255.h"
+#include "catalogue/rows.h"
+#include "catalogue_order.h"
 
 namespace he {
-namespace {
 
-#define FIXED(Name, Text) {#Name, FAMILY, cp1255::text<Text>(), Text, "", false},
-#define OPEN(Name, Text, Gloss) {#Name, FAMILY, cp1255::text<Text>(), Text, Gloss, true},
-
-constexpr Entry kIdentity[] = {
-#define FAMILY "identity"
-#include "identity.inc"
-#undef FAMILY
-};
-
-constexpr Entry kCatalogue[] = {
-#include "tables.inc"
-};
-
-}  // namespace
-
-std::span<const Entry> identity_entries() { return kIdentity; }
-std::span<const Entry> table_entries() { return kCatalogue; }
+std::span<const Entry> identity_entries() { return kIdentityRows; }
+std::span<const Entry> table_entries() { return kCatalogueRows; }
+std::span<const std::string_view> catalogue_order() { return kCatalogueOrder; }
+std::span<const std::string_view> exports_by_ordinal() { return kExportsByOrdinal; }
 
 }  // namespace he

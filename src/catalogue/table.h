@@ -13,8 +13,15 @@ struct Entry {
     std::string_view text;    // the Windows-1255 bytes the export delivers
     std::string_view utf8;    // the same text as written in the table
     std::string_view gloss;   // English gloss of wording written for this module
-    bool open;                // wording written for this module, not carried over
+    bool open = false;        // wording written for this module, not carried over
+    std::string_view file;    // where the row is written, from the repository's top
+    unsigned line = 0;
 };
+
+// A row's file as the compiler names it (__FILE__), from the repository's top.
+constexpr std::string_view source_file(std::string_view path) {
+    return path.starts_with("./") ? path.substr(2) : path;
+}
 
 // The identity entries, in the order of their table.
 std::span<const Entry> identity_entries();

@@ -1,5 +1,7 @@
 #include "expected.h"
 
+#include <cstdio>
+
 #include "catalogue/utf8.h"
 
 namespace he::test {
@@ -64,7 +66,13 @@ ExpectedSet parse_expected(std::string_view file) {
         std::string_view line = file.substr(0, eol);
         file = eol == std::string_view::npos ? std::string_view{} : file.substr(eol + 1);
         ++lineno;
-        const auto fail = [&] { set.errors.push_back("line " + std::to_string(lineno) + ": " + std::string(line)); };
+        const auto fail = [&](std::string why) {
+            set.errors.push_back("tests/data/texts.txt:" + std::to_string(lineno) + ": " + why + ": " + std::string(line));
+        };
+        if (lineno == 1 && line.starts_with("\xEF\xBB\xBF")) {
+            fail("starts with a byte order mark (EF BB BF); save the file as UTF-8 without one");
+            line.remove_prefix(3);
+        }
         if (line.empty() || line.front() == '#') continue;
         if (line == "[identity]" || line == "[catalogue]" || line == "[absent]") {
             section = line == "[identity]" ? &set.identity : line == "[catalogue]" ? &set.catalogue : nullptr;
@@ -74,24 +82,52 @@ ExpectedSet parse_expected(std::string_view file) {
         const auto space = line.find(' ');
         const std::string name(line.substr(0, space));
         if (in_absent) {
-            if (space != std::string_view::npos) fail();
+            if (space != std::string_view::npos) fail("an absent name stands alone on its line");
             else set.absent.push_back(name);
             continue;
         }
         if (section == nullptr || space == std::string_view::npos) {
-            fail();
+            fail("not a line of the form: Name \"text\" or Name open");
             continue;
         }
         const std::string_view rest = line.substr(space + 1);
-        Expected e{name, rest == "open", {}};
+        Expected e{name, rest == "open", {}, lineno};
         std::string utf8;
-        if (!e.open && !(read_quoted(rest, utf8) && to_cp1255(utf8, e.bytes))) {
-            fail();
+        if (!e.open && !read_quoted(rest, utf8)) {
+            fail("the text is not one double-quoted string with the escapes \\r, \\\" and \\\\");
+            continue;
+        }
+        if (!e.open && !to_cp1255(utf8, e.bytes)) {
+            fail("the text holds a character the module does not carry (a mark, a control or a letter of another script)");
             continue;
         }
         section->push_back(std::move(e));
     }
     return set;
+}
+
+namespace {
+
+std::string byte_name(unsigned char c) {
+    char out[48];
+    if (c == ' ') std::snprintf(out, sizeof out, "a blank (0x20)");
+    else if (c == '\r') std::snprintf(out, sizeof out, "a line break (0x0D)");
+    else if (c >= 0x21 && c < 0x7F) std::snprintf(out, sizeof out, "'%c' (0x%02X)", c, c);
+    else std::snprintf(out, sizeof out, "%s (0x%02X)", he::to_utf8(std::string(1, static_cast<char>(c))).c_str(), c);
+    return out;
+}
+
+}  // namespace
+
+std::string difference(std::string_view table, std::string_view file) {
+    std::size_t i = 0;
+    while (i < table.size() && i < file.size() && table[i] == file[i]) ++i;
+    if (i == table.size() && i == file.size()) return {};
+    const auto at = [](std::string_view s, std::size_t k) {
+        return k < s.size() ? byte_name(static_cast<unsigned char>(s[k])) : std::string("the end of the text");
+    };
+    return "byte " + std::to_string(i + 1) + " is " + at(table, i) + " in the table and " + at(file, i) +
+           " in tests/data/texts.txt";
 }
 
 std::vector<Ordinal> expected_ordinals(const ExpectedSet& set) {

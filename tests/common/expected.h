@@ -12,6 +12,7 @@ struct Expected {
     std::string name;
     bool open = false;  // wording written for this module: the table holds it
     std::string bytes;  // Windows-1255 bytes, when not open
+    int line = 0;       // where it stands in tests/data/texts.txt
 };
 
 struct ExpectedSet {
@@ -29,6 +30,10 @@ bool to_cp1255(std::string_view utf8, std::string& out);
 
 // Windows-1255 back to UTF-8, for messages and listings.
 std::string to_utf8(std::string_view cp1255);
+
+// Where two texts first differ, in words: the byte's place and what each
+// side has there (a blank, a line break, a letter, the end). Empty when equal.
+std::string difference(std::string_view table, std::string_view file);
 
 struct Ordinal {
     std::string name;

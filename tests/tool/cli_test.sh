@@ -48,15 +48,54 @@ expect "export csv" 0 "$hecat" export --format csv
 holds "csv header" "$work/out" "ordinal,name,family,bytes,text,gloss"
 
 expect "unwritable output" 2 "$hecat" preview --output "$work/missing/page.html"
-[ ! -e "$work/missing/page.html" ] && [ -z "$(ls "$work" | grep -v '^out$\|^err$\|^rows.json$')" ] \
+[ ! -e "$work/missing/page.html" ] && [ -z "$(ls "$work" | grep -v '^out$\|^err$\|^rows.json$\|^out.d$\|^from-fifo$')" ] \
     && passed=$((passed + 1)) || { failed=$((failed + 1)); echo "FAIL unwritable output left a file"; }
+
+# --output writes through what is not a regular file and never replaces it.
+ok() {  # ok DESCRIPTION CONDITION...
+    local what=$1
+    shift
+    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $what"; fi
+}
+mkdir "$work/out.d"
+echo keep >"$work/out.d/list.txt.tmp"
+expect "output beside a .tmp" 0 "$hecat" list --output "$work/out.d/list.txt"
+ok "a .tmp beside the target is untouched" grep -qx keep "$work/out.d/list.txt.tmp"
+ok "no temporary left" [ "$(ls -A "$work/out.d" | wc -l)" -eq 2 ]
+echo old >"$work/out.d/real.txt"
+ln -s real.txt "$work/out.d/link.txt"
+expect "output through a symlink" 0 "$hecat" list --family months --output "$work/out.d/link.txt"
+ok "the symlink stays a symlink" [ -L "$work/out.d/link.txt" ]
+ok "its target holds the output" grep -q GetTrMonJanuary "$work/out.d/real.txt"
+ln -s missing.txt "$work/out.d/dangling.txt"
+expect "dangling symlink refused" 2 "$hecat" list --output "$work/out.d/dangling.txt"
+ok "nothing created for a dangling symlink" [ ! -e "$work/out.d/missing.txt" ]
+mkfifo "$work/out.d/fifo"
+cat "$work/out.d/fifo" >"$work/from-fifo" &
+expect "output to a FIFO" 0 "$hecat" list --family months --output "$work/out.d/fifo"
+wait
+ok "the FIFO stays a FIFO" [ -p "$work/out.d/fifo" ]
+ok "the FIFO carried the output" [ "$(wc -l <"$work/from-fifo")" -eq 12 ]
+expect "output to /dev/null" 0 "$hecat" list --output /dev/null
+ok "/dev/null stays a device" [ -c /dev/null ]
+expect "output to /dev/full" 2 "$hecat" list --output /dev/full
+ok "/dev/full stays a device" [ -c /dev/full ]
+expect "output to a folder" 2 "$hecat" list --output "$work/out.d"
+expect "standard output full" 2 sh -c '"$1" list >/dev/full' sh "$hecat"
+holds "standard output error named" "$work/err" "hecat: cannot write standard output"
+expect "unknown family" 2 "$hecat" list --family menu
+holds "families listed" "$work/err" "the families are identity, buttons, status, menus"
+expect "short help" 0 "$hecat" -h
+holds "help text" "$work/out" "usage: hecat list"
+expect "show the longest text whole" 0 "$hecat" show GetTrFmtImageProperties --max -1
+holds "longest text" "$work/out" "129 bytes"
 
 expect "preview page" 0 "$hecat" preview --output "$work/page.html"
 holds "page is self-contained" "$work/page.html" '<meta charset="utf-8">'
 if grep -qE 'src=|href="[a-z]+:|@import|url\(' "$work/page.html"; then failed=$((failed + 1)); echo "FAIL page reaches outside"; else passed=$((passed + 1)); fi
 holds "page shows the menus" "$work/page.html" "GetTrMnuTxtZebraSkin"
 expect "preview terminal" 0 "$hecat" preview --terminal
-holds "terminal visual order" "$work/out" "|: בחור|"
+holds "terminal visual order" "$work/out" "|: עקר|"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

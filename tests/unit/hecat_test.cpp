@@ -2,14 +2,16 @@
 // ordinals match the built DLL, its layout helpers read as a reader reads.
 #include <gtest/gtest.h>
 
+#include <list>
 #include <string>
 #include <vector>
 
 #include "catalogue/table.h"
+#include "catalogue/utf8.h"
 #include "model.h"
 #include "pe.h"
 #include "render.h"
-#include "rules.h"
+#include "check.h"
 
 namespace {
 
@@ -26,21 +28,29 @@ bool found(const std::vector<he::tool::Finding>& findings, std::string_view name
     return false;
 }
 
-TEST(HecatCheck, FindsDeliberatelyBrokenTexts) {
+// A row as the tables would give it, from its Windows-1255 bytes.
+Entry row(std::string_view name, std::string_view family, std::string_view text, bool open = false) {
+    static std::list<std::string> utf8;
+    Entry e{};
+    e.name = name, e.family = family, e.text = text, e.utf8 = utf8.emplace_back(he::to_utf8(text)), e.open = open;
+    return e;
+}
+
+TEST(HecatCheck, ReportsEveryBrokenRowAtOnce) {
     // A small catalogue in which each row breaks one rule.
-    const Entry identity[] = {{"GetCompatibility", "identity", "1.4", "1.4", "", false}};
+    const Entry identity[] = {row("GetCompatibility", "identity", "1.4")};
     const Entry rows[] = {
-        {"GetTrMnuCustomFilter", "menus", "\xF4\xE9\xEC\xE8\xF8", "", "", false},
-        {"GetTrLblWidth", "labels", "\xF8\xE5\xE7\xE1", "", "width", true},            // field caption without ": "
-        {"GetTrFmtOpacity", "templates", "%d \xE0 : %d%%", "", "", false},            // one specifier too many
-        {"GetTrLblLeft", "labels", "\xF9\xEE\xE0\xEC.", "", "left", true},            // ends in a mark
-        {"GetTrMnuNew", "menus", "\xE7\xE3-\xF9", "", "new", true},                   // a hyphen in open wording
-        {"GetTrMnuOpen", "menus", "\xF4\xFA\xE7\n", "", "open", true},                // a line feed
-        {"GetTrMnuCut", "menus", "\xE7\xFA\xE5\xEA", "", "cut", true},                // reads as Crop
-        {"GetTrMnuCrop", "menus", "\xE7\xFA\xE5\xEA", "", "crop", true},
-        {"GetTrDlgMain2", "messages", "\xE4\xE0\xED  ?", "", "", false},              // two blanks
-        {"GetTrMnuSave", "menus", "\xF9\xEE\xE5\xF8 50%", "", "save", true},          // a % it is not filled
-        {"GetTrMnuLost", "menus", "\xE0", "", "", false},                             // not in the export list
+        row("GetTrMnuCustomFilter", "menus", "\xF4\xE9\xEC\xE8\xF8"),
+        row("GetTrLblWidth", "labels", "\xF8\xE5\xE7\xE1", true),     // field caption without ": "
+        row("GetTrFmtOpacity", "templates", "%d \xE0 : %d%%"),           // one specifier too many
+        row("GetTrLblLeft", "labels", "\xF9\xEE\xE0\xEC.", true),     // ends in a mark
+        row("GetTrMnuNew", "menus", "\xE7\xE3-\xF9", true),            // a hyphen in open wording
+        row("GetTrMnuOpen", "menus", "\xF4\xFA\xE7\n", true),         // a line feed
+        row("GetTrMnuCut", "menus", "\xE7\xFA\xE5\xEA", true),        // reads as Crop
+        row("GetTrMnuCrop", "menus", "\xE7\xFA\xE5\xEA", true),
+        row("GetTrDlgMain2", "messages", "\xE4\xE0\xED  ?"),           // two blanks
+        row("GetTrMnuSave", "menus", "\xF9\xEE\xE5\xF8 50%", true),   // a % it is not filled
+        row("GetTrMnuLost", "menus", "\xE0"),                            // not in the export list
     };
     const std::string_view order[] = {"GetTrMnuCustomFilter", "GetTrLblWidth", "GetTrFmtOpacity", "GetTrLblLeft",
                                       "GetTrMnuOpen", "GetTrMnuNew", "GetTrMnuCut", "GetTrMnuCrop", "GetTrDlgMain2",
@@ -49,13 +59,13 @@ TEST(HecatCheck, FindsDeliberatelyBrokenTexts) {
     EXPECT_TRUE(found(f, "GetTrLblWidth", "field caption"));
     EXPECT_TRUE(found(f, "GetTrFmtOpacity", "specifiers \"%d %d %%\" where the editor passes \"%d %%\""));
     EXPECT_TRUE(found(f, "GetTrLblLeft", "ends in no mark"));
-    EXPECT_TRUE(found(f, "GetTrMnuNew", "Hebrew letters and blanks only"));
-    EXPECT_TRUE(found(f, "GetTrMnuOpen", "out of catalogue order"));
-    EXPECT_TRUE(found(f, "GetTrMnuOpen", "line feed"));
-    EXPECT_TRUE(found(f, "GetTrMnuCrop", "reads the same as GetTrMnuCut"));
+    EXPECT_TRUE(found(f, "GetTrMnuNew", "Hebrew letters and single blanks only"));
+    EXPECT_TRUE(found(f, "GetTrMnuOpen", "before it in exports/catalogue.txt"));
+    EXPECT_TRUE(found(f, "GetTrMnuOpen", "U+000A LINE FEED at character 4"));
+    EXPECT_TRUE(found(f, "GetTrMnuCut", "entries with this text: GetTrMnuCut GetTrMnuCrop"));
     EXPECT_TRUE(found(f, "GetTrDlgMain2", "two blanks"));
-    EXPECT_TRUE(found(f, "GetTrMnuSave", "does not fill"));
-    EXPECT_TRUE(found(f, "GetTrMnuLost", "not in the export list"));
+    EXPECT_TRUE(found(f, "GetTrMnuSave", "fills no value"));
+    EXPECT_TRUE(found(f, "GetTrMnuLost", "not in exports/catalogue.txt"));
     EXPECT_TRUE(found(f, "GetTrMnuGone", "has no row"));
     EXPECT_FALSE(found(f, "GetTrMnuCustomFilter", ""));
     EXPECT_FALSE(found(f, "GetCompatibility", ""));
@@ -100,7 +110,7 @@ TEST(HecatRender, ExportsCarryEveryEntryOnce) {
     const auto items = he::tool::items();
     const std::string json = he::tool::json_export(items), csv = he::tool::csv_export(items);
     EXPECT_NE(json.find("{\"ordinal\": 1, \"name\": \"GetTrCharset\", \"family\": \"identity\", \"bytes\": 0, \"text\": \"\", \"gloss\": \"\"}"), std::string::npos);
-    EXPECT_NE(json.find("\"name\": \"GetTrMnuNew\", \"family\": \"menus\", \"bytes\": 3, \"text\": \"חדש\", \"gloss\": \"New\""), std::string::npos);
+    EXPECT_NE(json.find("\"name\": \"GetTrMnuPrint\", \"family\": \"menus\", \"bytes\": 5, \"text\": \"הדפסה\", \"gloss\": \"\""), std::string::npos);
     EXPECT_NE(json.find("\"text\": \"! \\\"%s\\\" אין אפשרות"), std::string::npos) << "quotes escaped";
     std::size_t rows = 0;
     for (std::size_t p = 0; (p = csv.find("\r\n", p)) != std::string::npos; p += 2) ++rows;

@@ -19,7 +19,18 @@ const he::test::ExpectedSet& expected() {
 }
 
 TEST(Tables, DataFileReads) {
-    EXPECT_TRUE(expected().errors.empty()) << expected().errors.front();
+    for (const auto& error : expected().errors) ADD_FAILURE() << error;
+}
+
+TEST(Tables, MismatchesAreDescribedForTheTranslator) {
+    EXPECT_EQ(he::test::difference("ab ", "ab"),
+              "byte 3 is a blank (0x20) in the table and the end of the text in tests/data/texts.txt");
+    EXPECT_EQ(he::test::difference("a\xE0", "a\xE1"), "byte 2 is א (0xE0) in the table and ב (0xE1) in tests/data/texts.txt");
+    const auto set = he::test::parse_expected("\xEF\xBB\xBF# texts\n[identity]\nGetTrCode \"HE\"\nGetTrDate \"\xE2\x80\x8F" "1\"\n");
+    ASSERT_EQ(set.errors.size(), 2u);
+    EXPECT_TRUE(set.errors[0].starts_with("tests/data/texts.txt:1: starts with a byte order mark")) << set.errors[0];
+    EXPECT_TRUE(set.errors[1].starts_with("tests/data/texts.txt:4: the text holds a character")) << set.errors[1];
+    EXPECT_EQ(set.identity.size(), 1u);
 }
 
 TEST(Tables, ExportListIsTheCatalogueOrder) {
@@ -66,8 +77,10 @@ TEST(Tables, TextsAreTheExpectedOnes) {
             }
             EXPECT_EQ(it->second->open, want.open) << want.name << ": open wording in one place, given in the other";
             if (!want.open) {
-                EXPECT_EQ(it->second->text, want.bytes) << want.name << " delivers \"" << he::test::to_utf8(it->second->text)
-                                                       << "\", expected \"" << he::test::to_utf8(want.bytes) << "\"";
+                EXPECT_EQ(he::test::difference(it->second->text, want.bytes), "")
+                    << "tests/data/texts.txt:" << want.line << ": " << want.name << " (" << it->second->file << ":"
+                    << it->second->line << ") delivers \"" << he::test::to_utf8(it->second->text) << "\", the file has \""
+                    << he::test::to_utf8(want.bytes) << "\"";
             }
         }
 }

@@ -7,14 +7,16 @@
 //   hecat export --format json|csv [--output FILE]
 //   hecat preview [--output FILE]
 //   hecat preview --terminal
+#include <fcntl.h>
 #include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -23,7 +25,7 @@
 #include "catalogue/arguments.h"
 #include "model.h"
 #include "render.h"
-#include "rules.h"
+#include "check.h"
 
 namespace {
 
@@ -34,7 +36,8 @@ constexpr const char* kUsage =
     "       hecat show NAME [--max N]\n"
     "       hecat check\n"
     "       hecat export --format json|csv [--output FILE]\n"
-    "       hecat preview [--output FILE | --terminal]\n";
+    "       hecat preview [--output FILE | --terminal]\n"
+    "--output writes the whole file or nothing; errors print one line and exit with status 2.\n";
 
 struct Usage {
     std::string message;
@@ -68,36 +71,86 @@ Args parse(int argc, char** argv, const std::map<std::string, bool>& known /* op
     return args;
 }
 
-// Writes the whole output, or nothing: a temporary file renamed into place.
+int cannot_write(const std::string& path, const std::string& why) {
+    std::fprintf(stderr, "hecat: cannot write %s: %s\n", path.c_str(), why.c_str());
+    return 2;
+}
+
+bool write_all(int fd, const std::string& content) {
+    for (std::size_t done = 0; done < content.size();) {
+        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Writes the whole file or leaves everything as it was: the content goes to a
+// temporary file of a unique name in the target's folder, which is flushed to
+// disk and renamed over the target. A symlink is followed to the file it
+// names; a device or a FIFO is written in place, never replaced; nothing but
+// hecat's own temporary file is ever created or removed.
+int write_file(const std::string& path, const std::string& content) {
+    std::string target = path;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char* real = ::realpath(path.c_str(), nullptr);
+        if (real == nullptr) return cannot_write(path, "a symbolic link to a file that does not exist");
+        target = real;
+        std::free(real);
+    }
+    const bool exists = ::stat(target.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) return cannot_write(path, "it is a folder");
+    if (exists && !S_ISREG(st.st_mode)) {
+        const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd < 0) return cannot_write(path, std::strerror(errno));
+        const bool ok = write_all(fd, content);
+        const int err = errno;
+        if (::close(fd) != 0 || !ok) return cannot_write(path, std::strerror(ok ? errno : err));
+        return 0;
+    }
+    const auto slash = target.rfind('/');
+    std::string tmp = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + ".hecat-XXXXXX";
+    const int fd = ::mkstemp(tmp.data());
+    if (fd < 0) return cannot_write(path, std::strerror(errno));
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    bool ok = write_all(fd, content) && ::fchmod(fd, exists ? (st.st_mode & 07777) : (0666 & ~mask)) == 0 &&
+              ::fsync(fd) == 0;
+    int err = errno;
+    if (::close(fd) != 0 && ok) ok = false, err = errno;
+    if (ok && ::rename(tmp.c_str(), target.c_str()) != 0) ok = false, err = errno;
+    if (!ok) {
+        ::unlink(tmp.c_str());
+        return cannot_write(path, std::strerror(err));
+    }
+    return 0;
+}
+
+// To --output when given, else to standard output (checked when hecat ends).
 int write_output(const std::string& content, const std::map<std::string, std::string>& options) {
     const auto it = options.find("--output");
     if (it == options.end()) {
         std::fwrite(content.data(), 1, content.size(), stdout);
         return 0;
     }
-    const std::string path = it->second, tmp = path + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (out) out.write(content.data(), static_cast<std::streamsize>(content.size()));
-        if (!out || !out.flush()) {
-            const int err = errno;
-            std::remove(tmp.c_str());
-            std::fprintf(stderr, "hecat: cannot write %s: %s\n", path.c_str(), std::strerror(err ? err : EIO));
-            return 2;
-        }
-    }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        const int err = errno;
-        std::remove(tmp.c_str());
-        std::fprintf(stderr, "hecat: cannot write %s: %s\n", path.c_str(), std::strerror(err));
-        return 2;
-    }
-    return 0;
+    return write_file(it->second, content);
 }
 
 int list(const Args& args) {
     if (!args.operands.empty()) throw Usage{"list takes no operand"};
     const auto family = args.options.find("--family"), pattern = args.options.find("--name");
+    if (family != args.options.end()) {
+        std::string families;
+        bool known = false;
+        for (const auto& item : items()) {
+            const std::string f(item.entry->family);
+            known = known || f == family->second;
+            if (families.find(" " + f + ",") == std::string::npos && !families.ends_with(" " + f)) families += (families.empty() ? " " : ", ") + f;
+        }
+        if (!known) throw Usage{"no family " + family->second + "; the families are" + families};
+    }
     std::string out;
     for (const auto& item : items()) {
         const auto& e = *item.entry;
@@ -109,6 +162,12 @@ int list(const Args& args) {
         out += head + to_utf8(e.text, true) + "\n";
     }
     return write_output(out, args.options);
+}
+
+std::size_t text_size(std::string_view name) {
+    for (const auto& item : items())
+        if (item.entry->name == name) return item.entry->text.size();
+    return 0;
 }
 
 int show(const Args& args) {
@@ -125,8 +184,9 @@ int show(const Args& args) {
     }
     for (const auto& [export_name, fn] : he::kNativeExports) {
         if (export_name != name) continue;
-        char buffer[256];
-        char* result = fn(buffer, max_len);
+        // The export writes at most its text and the zero byte.
+        std::vector<char> buffer(text_size(name) + 1);
+        char* result = fn(buffer.data(), max_len);
         const std::string_view delivered(result);
         std::string hex;
         for (const char c : delivered) {
@@ -147,7 +207,8 @@ int show(const Args& args) {
 int check(const Args& args) {
     if (!args.operands.empty()) throw Usage{"check takes no operand"};
     const auto findings = he::tool::check(he::identity_entries(), he::table_entries(), he::catalogue_order());
-    for (const auto& f : findings) std::printf("%s: %s\n", f.name.c_str(), f.message.c_str());
+    for (const auto& f : findings)
+        std::printf("%s%s%s: %s\n", f.where.c_str(), f.where.empty() ? "" : ": ", f.name.c_str(), f.message.c_str());
     std::printf("%zu entries checked, %zu findings\n", items().size(), findings.size());
     return findings.empty() ? 0 : 1;
 }
@@ -183,9 +244,7 @@ int preview(const Args& args) {
     return write_output(out, args.options);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     try {
         const std::string command = argc > 1 ? argv[1] : "";
         if (command == "list") return list(parse(argc, argv, {{"--family", true}, {"--name", true}, {"--output", true}}));
@@ -193,7 +252,7 @@ int main(int argc, char** argv) {
         if (command == "check") return check(parse(argc, argv, {}));
         if (command == "export") return export_rows(parse(argc, argv, {{"--format", true}, {"--output", true}}));
         if (command == "preview") return preview(parse(argc, argv, {{"--output", true}, {"--terminal", false}}));
-        if (command == "--help" || command == "help") {
+        if (command == "--help" || command == "-h" || command == "help") {
             std::fputs(kUsage, stdout);
             return 0;
         }
@@ -202,4 +261,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "hecat: %s (hecat --help)\n", u.message.c_str());
         return 2;
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int status = run(argc, argv);
+    // Output that could not be written is an error, never a silent success.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        std::fprintf(stderr, "hecat: cannot write standard output: %s\n", std::strerror(errno ? errno : EIO));
+        status = 2;
+    }
+    if (std::fclose(stdout) != 0 && status == 0) {
+        std::fprintf(stderr, "hecat: cannot write standard output: %s\n", std::strerror(errno));
+        status = 2;
+    }
+    return status;
 }

@@ -1,4 +1,5 @@
-// The rules every text of the catalogue follows, checked on the texts.
+// hecat check: every rule of the texts (src/rules.h, the same definitions the
+// build applies) over every row at once.
 #pragma once
 
 #include <span>
@@ -13,6 +14,7 @@ namespace he::tool {
 struct Finding {
     std::string name;
     std::string message;
+    std::string where;  // the row's file:line, empty for a name without a row
 };
 
 // Checks the identity and catalogue rows against the rules of their texts

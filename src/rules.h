@@ -1,0 +1,473 @@
+// The rules every text of the module follows, each defined once, here.
+//
+// The build applies them while it compiles the tables: the export macro
+// checks each row (`row_verdict`), and one pass over all rows checks what
+// only the whole catalogue shows (`catalogue_verdict`): texts that must or
+// must not read the same, and the export list against the tables. A broken
+// rule stops the build at the first finding, naming the row's file, line and
+// entry. `hecat check` applies the same functions and reports every finding.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "catalogue/arguments.h"
+#include "catalogue/table.h"
+
+namespace he::rules {
+
+// A message of bounded length that the compiler can build and print.
+struct Message {
+    char text[400]{};
+    std::size_t size = 0;
+
+    constexpr Message& operator<<(std::string_view s) {
+        for (const char c : s)
+            if (size + 1 < sizeof text) text[size++] = c;
+        return *this;
+    }
+    constexpr Message& operator<<(std::size_t n) {
+        char digits[24]{};
+        std::size_t k = 0;
+        do digits[k++] = static_cast<char>('0' + n % 10); while ((n /= 10) != 0);
+        while (k > 0) *this << std::string_view(&digits[--k], 1);
+        return *this;
+    }
+    constexpr std::string_view view() const { return {text, size}; }
+};
+
+inline constexpr std::size_t kLongestText = 129;
+inline constexpr std::size_t kLongestMenuCaption = 26;
+inline constexpr std::size_t kLongestLabel = 33;
+
+// Entries that share one text on purpose, a group per line: each group reads
+// the same, and any other repeat would show two different things under one
+// wording.
+inline constexpr std::string_view kSharedTexts[] = {
+    "GetTrMnuUndo GetTrMnuPurge",
+    "GetTrMnuRedo GetTrMnuRepeat",
+    "GetTrMnuImagePlugin GetTrMnuToolsPlugin",
+    "GetTrMnuTiles GetTrMnuWallpaperTile",
+    "GetTrMnuPrint GetTrBtnPrint",
+    "GetTrMnuExport GetTrBtnExport",
+    "GetTrMnuPurgeHistory GetTrLblHistory",
+    "GetTrMnuPurgePattern GetTrLblPattern",
+    "GetTrMnuSelInvert GetTrLblSymmetry",
+    "GetTrMnuImage GetTrLblPicture",
+    "GetTrMnuAdjust GetTrLblAdjust",
+    "GetTrMnuAntialias GetTrLblAntialias GetTrLblAntialiased GetTrLblAntialiasing",
+    "GetTrMnuVisualEffect GetTrLblEffect",
+    "GetTrMnuColor GetTrLblModeColor",
+    "GetTrMnuBlue GetTrLblChannelBlue",
+    "GetTrMnuGreen GetTrLblChannelGreen",
+    "GetTrMnuClRed GetTrLblChannelRed",
+    "GetTrMnuYellow GetTrLblChannelYellow",
+    "GetTrMnuOriginalSize GetTrPrnOriginalSize",
+    "GetTrMnuInformations GetDlgInformation",
+    "GetTrLblInches GetTrLblInch",
+    "GetTrLblTop GetTrLblUp",
+    "GetTrLblTransparent GetTrLblModeTransparent",
+    "GetTrLblAuto GetTrLblAutoFilter",
+    "GetTrLblChannelAlls GetTrPlgAlls",
+    "GetTrLblStroke GetTrHntPaintbrushTool",
+    "GetTrLblSelFileName GetTrHntSelTool",
+    "GetTrLblSettings GetTrBtnSetup",
+    "GetTrLblSaving GetTrStaSaving",
+    "GetTrBtnOk GetDlgOk",
+    "GetTrBtnCancel GetDlgCancel",
+    "GetTrBtnPreview GetDlgPicturePreview",
+    "GetTrCharset GetTrFmtFileDate",
+};
+
+// Entries that carry a character the general rules reserve for others.
+inline constexpr std::string_view kTrailingBlank = "GetTrMnuSimpleFrame";  // its caption ends in a blank
+inline constexpr std::string_view kAccessKeys[] = {"GetDlgYes", "GetDlgNo"};
+inline constexpr std::string_view kModifiers[] = {"GetMnuShift", "GetMnuCtrl", "GetMnuAlt"};
+inline constexpr std::string_view kBatchResults[] = {"GetTrLblBatchInterrupted", "GetTrLblbatchSuccess"};
+// The field captions stand in the export list between these two entries.
+inline constexpr std::string_view kBeforeFieldCaptions = "GetTrMnuCustomFilter";
+inline constexpr std::string_view kAfterFieldCaptions = "GetTrFmtOpacity";
+
+struct NamedCharacter {
+    char32_t code_point;
+    std::string_view name;
+};
+inline constexpr NamedCharacter kCharacterNames[] = {
+#include "unicode_names.inc"
+};
+
+// ---------------------------------------------------------------------------
+// Characters
+
+constexpr bool hebrew_letter(char c) { return static_cast<unsigned char>(c) >= 0xE0 && static_cast<unsigned char>(c) <= 0xFA; }
+
+// The first character of a UTF-8 text that the module may not carry. A text
+// may carry the Hebrew letters without points or marks, printable ASCII, the
+// degree sign and CR, the one line break the editor understands.
+struct Refused {
+    bool found = false;
+    char32_t code_point = 0;
+    std::size_t position = 0;  // 1-based, in characters
+    bool malformed = false;
+};
+
+constexpr Refused first_refused(std::string_view utf8) {
+    std::size_t position = 0;
+    for (std::size_t i = 0; i < utf8.size();) {
+        ++position;
+        const auto b0 = static_cast<unsigned char>(utf8[i]);
+        const std::size_t width = b0 < 0x80 ? 1 : (b0 & 0xE0) == 0xC0 ? 2 : (b0 & 0xF0) == 0xE0 ? 3 : (b0 & 0xF8) == 0xF0 ? 4 : 0;
+        if (width == 0 || i + width > utf8.size()) return {true, b0, position, true};
+        char32_t cp = width == 1 ? b0 : b0 & (0x7Fu >> width);
+        for (std::size_t k = 1; k < width; ++k) {
+            const auto b = static_cast<unsigned char>(utf8[i + k]);
+            if ((b & 0xC0) != 0x80) return {true, b0, position, true};
+            cp = (cp << 6) | (b & 0x3Fu);
+        }
+        const bool carried = cp == 0x0D || (cp >= 0x20 && cp <= 0x7E) || cp == 0xB0 || (cp >= 0x5D0 && cp <= 0x5EA);
+        if (!carried) return {true, cp, position, false};
+        i += width;
+    }
+    return {};
+}
+
+constexpr Message& describe(Message& m, char32_t cp) {
+    constexpr char hex[] = "0123456789ABCDEF";
+    char digits[8]{};
+    std::size_t k = 0;
+    for (char32_t v = cp; k < 4 || v != 0; v >>= 4) digits[k++] = hex[v & 0xF];
+    m << "U+";
+    while (k > 0) m << std::string_view(&digits[--k], 1);
+    for (const auto& c : kCharacterNames)
+        if (c.code_point == cp) return m << " " << c.name;
+    return m;
+}
+
+// ---------------------------------------------------------------------------
+// The rules of one entry
+
+// Plain loops rather than std::string_view::find, which GCC cannot evaluate
+// in the compiler when the undefined-behaviour sanitizer instruments it.
+constexpr bool has(std::string_view t, char c) {
+    for (const char x : t)
+        if (x == c) return true;
+    return false;
+}
+constexpr bool has(std::string_view t, std::string_view piece) {
+    for (std::size_t i = 0; i + piece.size() <= t.size(); ++i)
+        if (t.substr(i, piece.size()) == piece) return true;
+    return false;
+}
+
+template <std::size_t N>
+constexpr bool among(std::string_view name, const std::string_view (&list)[N]) {
+    return std::find(std::begin(list), std::end(list), name) != std::end(list);
+}
+
+constexpr bool is_template(std::string_view name) {
+    return std::any_of(std::begin(kTemplateArguments), std::end(kTemplateArguments),
+                       [&](const TemplateArguments& t) { return t.name == name; });
+}
+
+constexpr std::string_view arguments_of(std::string_view name) {
+    for (const auto& t : kTemplateArguments)
+        if (t.name == name) return t.specifiers;
+    return {};
+}
+
+// Field captions are the labels between the menu block and the first
+// template in the export list.
+constexpr std::span<const std::string_view> field_captions(std::span<const std::string_view> order) {
+    const auto from = std::find(order.begin(), order.end(), kBeforeFieldCaptions);
+    const auto to = std::find(order.begin(), order.end(), kAfterFieldCaptions);
+    if (from >= to) return {};
+    return {from + 1, to};
+}
+
+// Calls report(entry, message) once for each rule the entry breaks. A text
+// with a character the module may not carry is reported for that alone.
+template <class Report>
+constexpr void check_entry(const Entry& e, bool field_caption, Report&& report) {
+    const std::string_view t = e.text, n = e.name;
+    const auto fail = [&](bool broken, auto&& write) {
+        if (!broken) return;
+        Message m;
+        write(m);
+        report(e, m);
+    };
+    if (const Refused r = first_refused(e.utf8); r.found) {
+        fail(true, [&](Message& m) {
+            if (r.malformed) {
+                m << "holds a byte that starts no UTF-8 character at character " << r.position
+                  << "; save the table as UTF-8";
+            } else {
+                describe(m << "holds ", r.code_point) << " at character " << r.position
+                    << "; a text may carry only Hebrew letters without points or marks, printable ASCII,"
+                       " the degree sign and line breaks written \\r";
+            }
+        });
+        return;
+    }
+
+    fail(t.size() > kLongestText, [&](Message& m) { m << "is " << t.size() << " bytes; no text may be longer than 129"; });
+    fail(!t.empty() && (t.front() == '\r' || t.back() == '\r'),
+         [](Message& m) { m << "begins or ends with a line break"; });
+    fail(has(t, '\r') && e.family != "templates" && e.family != "messages",
+         [](Message& m) { m << "has a line break, which only templates and messages may have"; });
+    fail(!t.empty() && t.front() == ' ', [](Message& m) { m << "begins with a blank"; });
+    fail(!t.empty() && t.back() == ' ' && n != kTrailingBlank, [](Message& m) { m << "ends with a blank"; });
+    fail(has(t, "  "), [](Message& m) { m << "holds two blanks in a row"; });
+    fail(has(t, '|'), [](Message& m) { m << "holds a | separator"; });
+    fail(has(t, '&') && !among(n, kAccessKeys),
+         [](Message& m) { m << "holds an access-key &, which only the Yes and No buttons carry"; });
+    fail(has(t, '+') && !among(n, kModifiers),
+         [](Message& m) { m << "holds a +, which only the modifier key names carry"; });
+    fail(t.ends_with("..."), [](Message& m) { m << "ends in an ellipsis"; });
+
+    if (e.family == "menus") {
+        fail(t.empty() || t.size() > kLongestMenuCaption,
+             [&](Message& m) { m << "a menu caption is 1 to 26 bytes; this one is " << t.size(); });
+        fail(e.open && !std::all_of(t.begin(), t.end(), [](char c) { return c == ' ' || hebrew_letter(c); }),
+             [](Message& m) { m << "menu wording written for this module is Hebrew letters and single blanks only"; });
+    }
+    if (e.family == "labels") {
+        fail(t.empty() || t.size() > kLongestLabel,
+             [&](Message& m) { m << "a label is 1 to 33 bytes; this one is " << t.size(); });
+        fail(has(t, '\xB0'), [](Message& m) { m << "a label holds no degree sign"; });
+        if (field_caption) {
+            fail(!t.starts_with(": ") || has(t.substr(1), ':'),
+                 [](Message& m) { m << "a field caption is \": \" and then the caption, with no other colon"; });
+        } else {
+            fail(t.starts_with(":"), [](Message& m) { m << "only field captions begin with a colon"; });
+            const bool batch_result = among(n, kBatchResults) && t.ends_with(" !");
+            fail(!t.empty() && has(":.?!", t.back()) && !batch_result,
+                 [](Message& m) { m << "a label ends in no mark"; });
+        }
+        fail(e.open && std::none_of(t.begin(), t.end(), hebrew_letter),
+             [](Message& m) { m << "label wording written for this module needs a Hebrew letter"; });
+        fail(e.open && has(t, '%'), [](Message& m) { m << "label wording written for this module holds no %"; });
+    }
+
+    if (is_template(n)) {
+        Message found;
+        write_specifiers(t, [&](std::string_view piece) { found << piece; });
+        const std::string_view want = arguments_of(n);
+        fail(found.view() != want, [&](Message& m) {
+            m << "has the specifiers \"" << found.view() << "\" where the editor passes \"" << want
+              << "\", in that order";
+        });
+    } else if (n == "GetTrLblPct") {
+        fail(t != "%", [](Message& m) { m << "the percent unit is a lone % shown unformatted"; });
+    } else {
+        fail(has(t, '%'), [](Message& m) { m << "holds a % but the editor fills no value into it"; });
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The rules of the whole catalogue
+
+// A 64-bit FNV-1a hash: the whole-catalogue pass sorts numbers rather than
+// strings, which keeps the compiler's work small.
+constexpr std::uint64_t hash(std::string_view s) {
+    std::uint64_t h = 0xcbf29ce484222325u;
+    for (const char c : s) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
+    return h;
+}
+
+struct Keyed {
+    std::uint64_t key;
+    std::size_t index;
+    constexpr bool operator<(const Keyed& o) const { return key != o.key ? key < o.key : index < o.index; }
+};
+
+// The names of the shared groups, each with its hash and group.
+struct SharedName {
+    std::string_view name;
+    std::uint64_t key;
+    int group;
+};
+
+template <class Each>
+constexpr void each_shared_name(Each&& each) {
+    for (std::size_t g = 0; g < std::size(kSharedTexts); ++g) {
+        const std::string_view names = kSharedTexts[g];
+        for (std::size_t at = 0; at < names.size();) {
+            std::size_t end = at;
+            while (end < names.size() && names[end] != ' ') ++end;
+            each(names.substr(at, end - at), static_cast<int>(g));
+            at = end + 1;
+        }
+    }
+}
+
+inline constexpr auto kSharedNames = [] {
+    constexpr std::size_t count = [] {
+        std::size_t n = 0;
+        each_shared_name([&](std::string_view, int) { ++n; });
+        return n;
+    }();
+    std::array<SharedName, count> out{};
+    std::size_t i = 0;
+    each_shared_name([&](std::string_view name, int g) { out[i++] = {name, hash(name), g}; });
+    return out;
+}();
+
+// The shared group an entry belongs to, or -1.
+constexpr int group_of(std::string_view name) {
+    const std::uint64_t key = hash(name);
+    for (const auto& shared : kSharedNames)
+        if (shared.key == key && shared.name == name) return shared.group;
+    return -1;
+}
+
+// A name of the export list that has no row: reported with its name alone.
+constexpr Entry only_name(std::string_view name) {
+    Entry e{};
+    e.name = name;
+    return e;
+}
+
+// The export list against the tables, and the texts that must or must not
+// read the same. Calls report(entry, message) for each finding; a name of the
+// export list without a row is reported with an entry that has only a name.
+template <class Report>
+constexpr void check_catalogue(std::span<const Entry> identity, std::span<const Entry> tables,
+                               std::span<const std::string_view> order, Report&& report) {
+    const auto fail = [&](const Entry& e, auto&& write) {
+        Message m;
+        write(m);
+        report(e, m);
+    };
+    // The export list and the tables name the same entries, each table in catalogue order.
+    std::vector<Keyed> listed, rows;
+    for (std::size_t i = 0; i < order.size(); ++i) listed.push_back({hash(order[i]), i});
+    for (std::size_t i = 0; i < tables.size(); ++i) rows.push_back({hash(tables[i].name), i});
+    std::sort(listed.begin(), listed.end());
+    std::sort(rows.begin(), rows.end());
+    // Where a name stands in a sorted list: the first index with that name, or npos.
+    const auto find = [](const std::vector<Keyed>& sorted, std::string_view name, auto&& name_at) {
+        const std::uint64_t key = hash(name);
+        for (auto it = std::lower_bound(sorted.begin(), sorted.end(), Keyed{key, 0}); it != sorted.end() && it->key == key; ++it)
+            if (name_at(it->index) == name) return it->index;
+        return std::string_view::npos;
+    };
+    const auto listed_name = [&](std::size_t i) { return order[i]; };
+    const auto row_name = [&](std::size_t i) { return tables[i].name; };
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (find(listed, order[i], listed_name) != i)
+            fail(only_name(order[i]), [](Message& m) { m << "is listed twice in exports/catalogue.txt"; });
+        else if (find(rows, order[i], row_name) == std::string_view::npos)
+            fail(only_name(order[i]), [](Message& m) { m << "is in exports/catalogue.txt but has no row in the tables"; });
+    }
+    struct Last {
+        std::string_view family;
+        const Entry* entry;
+        std::size_t at;
+    };
+    std::vector<Last> last;  // the last row read of each table, and its place in the list
+    for (std::size_t i = 0; i < tables.size(); ++i) {
+        const Entry& e = tables[i];
+        if (find(rows, e.name, row_name) != i) fail(e, [](Message& m) { m << "has more than one row"; });
+        const std::size_t at = find(listed, e.name, listed_name);
+        if (at == std::string_view::npos) {
+            fail(e, [](Message& m) { m << "has a row but is not in exports/catalogue.txt"; });
+            continue;
+        }
+        auto it = std::find_if(last.begin(), last.end(), [&](const Last& l) { return l.family == e.family; });
+        if (it == last.end()) {
+            last.push_back({e.family, &e, at});
+            continue;
+        }
+        if (it->at > at)
+            fail(e, [&](Message& m) {
+                m << "stands after " << it->entry->name << " in its table but before it in exports/catalogue.txt";
+            });
+        *it = {e.family, &e, at};
+    }
+
+    // Equal texts: only the entries of one shared group may read the same.
+    std::vector<const Entry*> all;
+    for (const auto* list : {&identity, &tables})
+        for (const auto& e : *list) all.push_back(&e);
+    std::vector<int> group;
+    std::vector<Keyed> texts;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        group.push_back(group_of(all[i]->name));
+        texts.push_back({hash(all[i]->text), i});
+    }
+    std::sort(texts.begin(), texts.end());
+    for (std::size_t i = 0; i < texts.size();) {
+        std::size_t j = i + 1;
+        while (j < texts.size() && texts[j].key == texts[i].key) ++j;
+        const auto& first = *all[texts[i].index];
+        bool one_group = group[texts[i].index] >= 0, any_open = false;
+        for (std::size_t k = i; k < j; ++k) {
+            one_group = one_group && group[texts[k].index] == group[texts[i].index];
+            any_open = any_open || all[texts[k].index]->open;
+        }
+        // Name the wording written for this module, which is the one a translator changes.
+        for (std::size_t k = i; j - i > 1 && !one_group && k < j; ++k) {
+            const Entry& e = *all[texts[k].index];
+            if ((any_open ? !e.open : k + 1 != j) || e.text != first.text) continue;
+            fail(e, [&](Message& m) {
+                m << "reads the same as another entry; entries with this text:";
+                for (std::size_t x = i; x < j; ++x) m << " " << all[texts[x].index]->name;
+            });
+        }
+        i = j;
+    }
+    for (int g = 0; g < static_cast<int>(std::size(kSharedTexts)); ++g) {
+        // The group's first row carried over as it stands, else its first row.
+        std::size_t reference = all.size();
+        for (std::size_t i = 0; i < all.size(); ++i)
+            if (group[i] == g && (reference == all.size() || (all[reference]->open && !all[i]->open))) reference = i;
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            if (group[i] != g || all[i]->text == all[reference]->text) continue;
+            fail(*all[i], [&](Message& m) {
+                m << "must read the same as " << all[reference]->name << ", as its whole group does (" << kSharedTexts[g]
+                  << ")";
+            });
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// How the build applies the rules
+
+// The first finding, as "file:line: Name: message"; empty when there is none.
+struct First {
+    Message message;
+    constexpr void operator()(const Entry& e, const Message& m) {
+        if (message.size != 0) return;
+        if (!e.file.empty()) message << e.file << ":" << std::size_t{e.line} << ": ";
+        message << e.name << ": " << m.view();
+    }
+};
+
+consteval Message row_verdict(const Entry& e, std::span<const std::string_view> fields) {
+    First first;
+    check_entry(e, std::find(fields.begin(), fields.end(), e.name) != fields.end(), first);
+    return first.message;
+}
+
+consteval Message catalogue_verdict(std::span<const Entry> identity, std::span<const Entry> tables,
+                                    std::span<const std::string_view> order) {
+    First first;
+    check_catalogue(identity, tables, order, first);
+    return first.message;
+}
+
+// Stops the build when a verdict holds a finding; the compiler prints the
+// verdict in the line that names this function's instantiation.
+template <Message Verdict>
+constexpr bool passes() {
+    static_assert(Verdict.size == 0, "a text breaks a rule: the message in the line above names the row and the rule");
+    return true;
+}
+
+}  // namespace he::rules

@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# A row that breaks a rule cannot become a DLL. For each class of rule, a copy
+# of the sources with one row broken must fail to compile, and the message
+# must name the row's file and line, the entry and the rule; the unbroken
+# copy must compile.
+#   broken_rows.sh COMPILER SOURCE_DIR
+set -u
+compiler=$1 source_dir=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passed=0 failed=0
+
+# Compiles the catalogue of copy $1 (its exports file, or $2); output in $1.log.
+compile() {
+    local copy=$work/$1
+    cmake -DNAMES="$copy/exports/catalogue.txt" -DARCH=native -DOUT_DIR="$copy/gen" \
+          -P "$copy/cmake/module_def.cmake" >"$copy.log" 2>&1 &&
+        "$compiler" -std=c++20 -fsyntax-only -ffile-prefix-map="$copy"=. -I"$copy/src" -I"$copy/gen" \
+                    "$copy/${2:-src/catalogue/exports.cpp}" >>"$copy.log" 2>&1
+}
+
+copy_sources() {  # copy_sources NAME
+    mkdir -p "$work/$1/gen"
+    cp -r "$source_dir/src" "$source_dir/exports" "$source_dir/cmake" "$work/$1/"
+}
+
+# broken CASE FILE ENTRY NEW_TEXT RULE_FRAGMENT: gives ENTRY's row the text NEW_TEXT.
+broken() {
+    local case=$1 file=$2 entry=$3 text=$4 rule=$5
+    copy_sources "$case"
+    NEW="$text" perl -i -pe 's/^((?:FIXED|OPEN)\('"$entry"',\s*)"(?:[^"\\]|\\.)*"/$1"$ENV{NEW}"/' \
+        "$work/$case/$file"
+    local line
+    line=$(grep -n "($entry," "$work/$case/$file" | cut -d: -f1)
+    expect_failure "$case" "$file:$line: $entry: $rule"
+}
+
+# Cases run two at a time; each leaves its verdict in CASE.result.
+expect_failure() {  # expect_failure CASE MESSAGE
+    if compile "$1"; then
+        echo "FAIL $1: the broken copy compiled"
+    elif grep -qF -- "$2" "$work/$1.log"; then
+        echo pass
+    else
+        echo "FAIL $1: no message '$2' in:"; grep -m3 'error\|Message' "$work/$1.log"
+    fi >"$work/$1.result"
+}
+
+copy_sources unbroken
+if compile unbroken; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL the unbroken copy:"; head "$work/unbroken.log"; fi
+
+# One broken row per class of rule, in parallel pairs.
+broken characters   src/catalogue/menus.inc GetTrMnuNew   $'ח\u200Fדש' "holds U+200F RIGHT-TO-LEFT MARK at character 2" &
+broken maqaf        src/catalogue/labels.inc GetTrLblLeft $'שמ\u05BEאל' "holds U+05BE HEBREW PUNCTUATION MAQAF at character 3"
+wait
+broken length       src/catalogue/menus.inc GetTrMnuNew   "חדש חדש חדש חדש חדש חדש חדש" "a menu caption is 1 to 26 bytes; this one is 27" &
+broken line_break   src/catalogue/menus.inc GetTrMnuCopy  'הע\rתק' "has a line break, which only templates and messages may have"
+wait
+broken blanks       src/catalogue/messages.inc GetTrDlgMain2 "האם  ברצונך ?" "holds two blanks in a row" &
+broken marks        src/catalogue/buttons.inc GetTrBtnDel "&מחיקה" "holds an access-key &"
+wait
+broken open_menu    src/catalogue/menus.inc GetTrMnuNew   "חד-ש" "menu wording written for this module is Hebrew letters and single blanks only" &
+broken field        src/catalogue/labels.inc GetTrLblWidth "רוחב" "a field caption is"
+wait
+broken closing_mark src/catalogue/labels.inc GetTrLblLeft "שמאל !" "a label ends in no mark" &
+broken percent      src/catalogue/buttons.inc GetTrBtnDel "מחיקה %d" "holds a % but the editor fills no value into it"
+wait
+broken specifiers   src/catalogue/templates.inc GetTrFmtFileSize "גודל קובץ : %d" "has the specifiers" &
+broken equal_texts  src/catalogue/menus.inc GetTrMnuCut   "העתק" "reads the same as another entry; entries with this text: GetTrMnuCut GetTrMnuCopy"
+wait
+broken shared_group src/catalogue/labels.inc GetTrLblAdjust "כוונון" "must read the same as GetTrMnuAdjust" &
+
+# The export list against the tables.
+copy_sources unlisted
+sed -i '/^GetTrMnuNew$/d' "$work/unlisted/exports/catalogue.txt"
+expect_failure unlisted "src/catalogue/menus.inc:$(grep -n '(GetTrMnuNew,' "$source_dir/src/catalogue/menus.inc" | cut -d: -f1): GetTrMnuNew: has a row but is not in exports/catalogue.txt"
+wait
+
+for result in "$work"/*.result; do
+    if [ "$(cat "$result")" = pass ]; then passed=$((passed + 1)); else failed=$((failed + 1)); cat "$result"; fi
+done
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
