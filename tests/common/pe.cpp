@@ -90,8 +90,73 @@ PeImage read_pe(const std::string& path) {
         for (std::size_t d = off(id); r.ok && r.u32(d + 12) != 0; d += 20) img.imports.push_back(r.str(off(r.u32(d + 12))));
     }
     img.has_tls = dir_rva(9) != 0;
+    img.image_version[0] = static_cast<std::uint16_t>(r.u16(opt + 44));
+    img.image_version[1] = static_cast<std::uint16_t>(r.u16(opt + 46));
+    img.subsystem = static_cast<std::uint16_t>(r.u16(opt + 68));
+    // Resources: type directory, then name, then language, then the data.
+    if (const std::uint32_t rd = dir_rva(2)) {
+        const std::size_t root = off(rd);
+        const auto first_child = [&](std::size_t dir, std::uint32_t id, bool any) -> std::uint32_t {
+            const std::size_t count = r.u16(dir + 12) + r.u16(dir + 14);
+            for (std::size_t i = 0; i < count && r.ok; ++i) {
+                const std::size_t entry = dir + 16 + i * 8;
+                if (any || r.u32(entry) == id) return r.u32(entry + 4);
+            }
+            return 0;
+        };
+        if (const std::uint32_t type = first_child(root, 16, false); type & 0x80000000u) {
+            if (const std::uint32_t name = first_child(root + (type & 0x7FFFFFFFu), 0, true); name & 0x80000000u) {
+                const std::size_t languages = root + (name & 0x7FFFFFFFu);
+                img.version_language = r.u32(languages + 16);
+                const std::size_t data = root + (r.u32(languages + 20) & 0x7FFFFFFFu);
+                const std::size_t at = off(r.u32(data)), size = r.u32(data + 4);
+                if (r.ok && at + size <= r.bytes.size())
+                    img.version_resource.assign(r.bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                                                r.bytes.begin() + static_cast<std::ptrdiff_t>(at + size));
+            }
+        }
+    }
     if (!r.ok) img.error = path + " is truncated or malformed";
     return img;
+}
+
+std::string VersionInfo::get(const std::string& path) const {
+    for (const auto& [p, v] : values)
+        if (p == path) return v;
+    return "<missing>";
+}
+
+VersionInfo read_version(const std::string& resource) {
+    VersionInfo info;
+    Reader r{{resource.begin(), resource.end()}};
+    const auto align = [](std::size_t at) { return (at + 3) & ~std::size_t{3}; };
+    // Each node: length, value length, type (1 = text), key in UTF-16, value, children.
+    const auto walk = [&](auto& self, std::size_t at, const std::string& parent) -> void {
+        const std::size_t length = r.u16(at), value_length = r.u16(at + 2), type = r.u16(at + 4);
+        if (length < 6 || at + length > resource.size()) return;
+        std::string key;
+        std::size_t k = at + 6;
+        for (; k + 1 < resource.size() && r.u16(k) != 0; k += 2) key += static_cast<char>(r.u16(k));
+        const std::string path = parent.empty() ? key : parent + "/" + key;
+        std::size_t value = align(k + 2);
+        std::string bytes;
+        if (type == 1) {
+            for (std::size_t i = 0; i < value_length && r.u16(value + 2 * i) != 0; ++i) bytes += static_cast<char>(r.u16(value + 2 * i));
+            value += value_length * 2;
+        } else {
+            bytes = resource.substr(value, value_length);
+            value += value_length;
+        }
+        info.values.push_back({path, bytes});
+        for (std::size_t child = align(value); child < at + length;) {
+            const std::size_t child_length = r.u16(child);
+            if (child_length == 0) break;
+            self(self, child, path);
+            child = align(child + child_length);
+        }
+    };
+    walk(walk, 0, "");
+    return info;
 }
 
 }  // namespace he::test

@@ -30,7 +30,21 @@ struct PeImage {
     std::vector<std::string> imports;
     bool has_tls = false;
     std::vector<PeSection> sections;
+    std::uint16_t image_version[2] = {};  // major, minor
+    std::uint16_t subsystem = 0;
+    // The version resource (type 16): its language and its bytes.
+    std::uint32_t version_language = 0;
+    std::string version_resource;
 };
+
+// A VS_VERSIONINFO block read as a tree: every node by its path of keys
+// ("VS_VERSION_INFO/StringFileInfo/040D04E7/OriginalFilename"), with its
+// value's bytes (UTF-16 strings converted to ASCII).
+struct VersionInfo {
+    std::vector<std::pair<std::string, std::string>> values;
+    std::string get(const std::string& path) const;
+};
+VersionInfo read_version(const std::string& resource);
 
 PeImage read_pe(const std::string& path);
 

@@ -65,8 +65,10 @@ TEST_P(DllBinary, TheEntryPointOnlyReportsSuccess) {
 
 TEST_P(DllBinary, NothingWritableAndTheTextsReadOnly) {
     for (const auto& s : image.sections) {
-        // The loader wants the import directory writable even when, as here, it is empty.
-        if (s.name == ".idata") continue;
+        // The loader wants the import directory writable even when, as here, it
+        // is empty; GNU ld marks the resource section writable, and it holds
+        // only the version resource.
+        if (s.name == ".idata" || s.name == ".rsrc") continue;
         EXPECT_FALSE(s.characteristics & kWritable) << s.name << " is writable";
     }
     const std::string_view rdata = section(".rdata");
@@ -74,6 +76,39 @@ TEST_P(DllBinary, NothingWritableAndTheTextsReadOnly) {
         if (e.text.empty()) continue;
         EXPECT_NE(rdata.find(std::string(e.text) + '\0'), std::string_view::npos) << e.name << "'s text is not in .rdata";
     }
+}
+
+// Properties > Details and installers read the version resource; the editor
+// reads GetTrVersion. Both say the module's version.
+TEST_P(DllBinary, CarriesTheHebrewVersionResource) {
+    EXPECT_EQ(image.image_version[0], 1);
+    EXPECT_EQ(image.image_version[1], 0);
+    EXPECT_EQ(image.subsystem, 2) << "a GUI DLL";
+    EXPECT_EQ(image.version_language, 0x040Du);
+    const auto info = he::test::read_version(image.version_resource);
+    const std::string fixed = info.get("VS_VERSION_INFO");
+    ASSERT_EQ(fixed.size(), 52u);
+    const auto u32 = [&](std::size_t at) {
+        std::uint32_t v = 0;
+        for (std::size_t i = 4; i-- > 0;) v = (v << 8) | static_cast<unsigned char>(fixed[at + i]);
+        return v;
+    };
+    EXPECT_EQ(u32(0), 0xFEEF04BDu) << "VS_FIXEDFILEINFO signature";
+    EXPECT_EQ(u32(8), 0x00010000u) << "file version 1.0";
+    EXPECT_EQ(u32(16), 0x00010000u) << "product version 1.0";
+    EXPECT_EQ(u32(32), 0x00040004u) << "VOS_NT_WINDOWS32";
+    EXPECT_EQ(u32(36), 2u) << "VFT_DLL";
+    const std::string strings = "VS_VERSION_INFO/StringFileInfo/040D04E7/";
+    EXPECT_EQ(info.get(strings + "OriginalFilename"), "DLLTranslation_HE.dll");
+    EXPECT_EQ(info.get(strings + "InternalName"), "DLLTranslation_HE");
+    EXPECT_EQ(info.get(strings + "FileVersion"), "1.0");
+    for (auto key : {"CompanyName", "FileDescription", "LegalCopyright", "ProductName"})
+        EXPECT_NE(info.get(strings + key), "<missing>") << key;
+    std::string version;
+    for (const auto& e : he::identity_entries())
+        if (e.name == "GetTrVersion") version = e.text;
+    EXPECT_EQ(info.get(strings + "ProductVersion"), version) << "the version the editor reads";
+    EXPECT_EQ(info.get("VS_VERSION_INFO/VarFileInfo/Translation"), std::string("\x0D\x04\xE7\x04", 4));
 }
 
 INSTANTIATE_TEST_SUITE_P(Shipped, DllBinary, testing::ValuesIn(kDlls),
