@@ -1,6 +1,7 @@
 // The size of each built DLL against a floor computed from what it must
-// carry: every export's name and text with their zero bytes, and one minimal
-// stub of 10 bytes per export (a move of the text's address and a jump).
+// carry: every export's name and text with their zero bytes, one minimal
+// stub of 10 bytes per export (a move of the text's address and a jump), and
+// its version resource.
 //   dll_size DLL...
 #include <cstdio>
 #include <fstream>
@@ -16,8 +17,9 @@ int main(int argc, char** argv) {
             texts += e.text.size() + 1;
             ++exports;
         }
-    const std::size_t floor = names + texts + 10 * exports;
-    std::printf("floor: %zu bytes of names + %zu of texts + %zu of stubs = %zu bytes\n", names, texts, 10 * exports, floor);
+    const std::size_t content = names + texts + 10 * exports;
+    std::printf("content: %zu bytes of names + %zu of texts + %zu of stubs = %zu bytes, and the version resource\n", names,
+                texts, 10 * exports, content);
     int status = 0;
     for (int i = 1; i < argc; ++i) {
         std::ifstream in(argv[i], std::ios::binary | std::ios::ate);
@@ -28,7 +30,9 @@ int main(int argc, char** argv) {
             continue;
         }
         const auto size = static_cast<std::size_t>(in.tellg());
-        std::printf("%s: %zu bytes, %.2fx the floor\n", argv[i], size, static_cast<double>(size) / static_cast<double>(floor));
+        const std::size_t floor = content + image.version_resource.size();
+        std::printf("%s: %zu bytes, %.2fx the floor of %zu bytes\n", argv[i], size,
+                    static_cast<double>(size) / static_cast<double>(floor), floor);
     }
     return status;
 }

@@ -7,37 +7,142 @@
 
 namespace he {
 
-// On 32-bit x86, the shipped DLL, every export shares one out-of-line copy of
-// this routine: the text comes in two registers while Buffer and MaxLen stay
-// on the stack exactly as the export received them, and the routine removes
-// them as a WINAPI function does, so each export is two moves and a jump.
-// Elsewhere the routine is inlined into each export.
+// On 32-bit x86, the shipped DLL, every export jumps to one shared,
+// out-of-line routine for its text's length: the text comes in a register
+// while Buffer and MaxLen stay on the stack exactly as the export received
+// them, and the routine removes them as a WINAPI function does, so each
+// export is one move and a jump. Elsewhere the routines are inlined into
+// each export.
+// On 64-bit Windows the routine takes Buffer and MaxLen first, in the
+// registers the export received them in, and the text third.
 #if defined(__i386__) && defined(__GNUC__)
 #define HE_DELIVER_CONVENTION __attribute__((regparm(2), stdcall))
+#define HE_DELIVER_EXACT_CONVENTION __attribute__((regparm(1), stdcall))
 #define HE_DELIVER_INLINE [[gnu::noinline]] inline
+#define HE_EXACT_PARAMETERS const char *text, char *Buffer, std::int32_t MaxLen
+#define HE_EXACT_ARGUMENTS(text) text, Buffer, MaxLen
+#elif defined(_WIN64) && defined(__GNUC__)
+#define HE_DELIVER_CONVENTION
+#define HE_DELIVER_EXACT_CONVENTION
+#define HE_DELIVER_INLINE [[gnu::noinline]] inline
+#define HE_EXACT_PARAMETERS char *Buffer, std::int32_t MaxLen, const char *text
+#define HE_EXACT_ARGUMENTS(text) Buffer, MaxLen, text
 #else
 #define HE_DELIVER_CONVENTION
+#define HE_DELIVER_EXACT_CONVENTION
 #define HE_DELIVER_INLINE inline
+#define HE_EXACT_PARAMETERS const char *text, char *Buffer, std::int32_t MaxLen
+#define HE_EXACT_ARGUMENTS(text) text, Buffer, MaxLen
 #endif
+
+namespace copy {
+
+// K bytes as machine words (32-bit, or 64-bit where the CPU has them, and
+// one 16-bit word for K = 2), each read before it is written; the integer
+// registers suffice on any x86.
+#if defined(__GNUC__)
+#define HE_ALWAYS_INLINE [[gnu::always_inline]] inline
+#else
+#define HE_ALWAYS_INLINE inline
+#endif
+
+template <std::uint32_t K>
+HE_ALWAYS_INLINE void move(char* d, const char* s) {
+    if constexpr (K >= 8 && sizeof(void*) == 8) {
+        std::uint64_t w;
+        std::memcpy(&w, s, 8);
+        std::memcpy(d, &w, 8);
+        move<K - 8>(d + 8, s + 8);
+    } else if constexpr (K >= 4) {
+        std::uint32_t w;
+        std::memcpy(&w, s, 4);
+        std::memcpy(d, &w, 4);
+        move<K - 4>(d + 4, s + 4);
+    } else if constexpr (K == 2) {
+        std::uint16_t w;
+        std::memcpy(&w, s, 2);
+        std::memcpy(d, &w, 2);
+    }
+}
+
+// The n bytes of s to d, where n is at most Longest: two moves of the
+// largest size that fits, the second ending where the text ends, so that
+// together they cover any length of their class without a byte loop.
+// Above 64 bytes, 32-byte blocks and one last block that ends at n.
+template <std::uint32_t Longest>
+HE_ALWAYS_INLINE void upto(char* d, const char* s, std::uint32_t n) {
+    if constexpr (Longest > 64) {
+        if (n > 64) {
+            for (std::uint32_t i = 0; i < n - 32; i += 32) move<32>(d + i, s + i);
+            move<32>(d + n - 32, s + n - 32);
+            return;
+        }
+    }
+    if constexpr (Longest > 32) {
+        if (n >= 32) return move<32>(d, s), move<32>(d + n - 32, s + n - 32);
+    }
+    if constexpr (Longest > 16) {
+        if (n >= 16) return move<16>(d, s), move<16>(d + n - 16, s + n - 16);
+    }
+    if constexpr (Longest > 8) {
+        if (n >= 8) return move<8>(d, s), move<8>(d + n - 8, s + n - 8);
+    }
+    if constexpr (Longest >= 4) {
+        if (n >= 4) return move<4>(d, s), move<4>(d + n - 4, s + n - 4);
+    }
+    if constexpr (Longest >= 2) {
+        if (n >= 2) return move<2>(d, s), move<2>(d + n - 2, s + n - 2);
+    }
+    if constexpr (Longest >= 1) {
+        if (n == 1) *d = *s;
+    }
+}
+
+// Exactly L bytes of s to d: whole words, and for a length that is not a
+// multiple of four one more word that ends where the text ends. No loop, no
+// branch: the fastest copy a length the compiler knows allows.
+template <std::uint32_t L>
+HE_ALWAYS_INLINE void exact(char* d, const char* s) {
+    if constexpr (L >= 4) {
+        move<L / 4 * 4>(d, s);
+        if constexpr (L % 4 != 0) move<4>(d + L - 4, s + L - 4);
+    } else if constexpr (L >= 2) {
+        move<2>(d, s);
+        if constexpr (L == 3) move<2>(d + 1, s + 1);
+    } else if constexpr (L == 1) {
+        *d = *s;
+    }
+}
+
+}  // namespace copy
 
 // Copies min(length, MaxLen) bytes of `text` to `Buffer`, stores one zero
 // byte after them and returns `Buffer`. MaxLen is taken as an unsigned 32-bit
 // count, so a negative value imposes no limit. Nothing past the zero byte is
 // written and the text is read no further than the bytes copied. A null
-// Buffer is a caller's error the module survives: nothing is written and
-// null is returned.
+// Buffer is a caller's error the module survives: nothing is written and null
+// is returned.
 HE_DELIVER_INLINE char* HE_DELIVER_CONVENTION DeliverText(const char* text, std::uint32_t length, char* Buffer,
                                                          std::int32_t MaxLen) noexcept {
     if (Buffer == nullptr) return nullptr;
     const auto limit = static_cast<std::uint32_t>(MaxLen);
-    std::uint32_t n = length < limit ? length : limit;
-#if defined(__GNUC__)
-    // Hides how small n is, so that the copy stays one memcpy rather than a
-    // byte loop the compiler would unroll for each text.
-    asm("" : "+r"(n));
-#endif
-    if (n != 0) std::memcpy(Buffer, text, n);  // an empty text may have no storage at all
+    const std::uint32_t n = length < limit ? length : limit;
+    copy::upto<0xFFFFFFFFu>(Buffer, text, n);
     Buffer[n] = '\0';
+    return Buffer;
+}
+
+// DeliverText for a text of exactly Length bytes: the copy of the whole text,
+// whose length the compiler knows, and for a MaxLen that cuts it, the cut of
+// its length class. Every export of a text of that length shares this routine.
+template <std::uint32_t Length>
+HE_DELIVER_INLINE char* HE_DELIVER_EXACT_CONVENTION DeliverExact(HE_EXACT_PARAMETERS) noexcept {
+    if (Buffer == nullptr) return nullptr;
+    if constexpr (Length > 0) {
+        if (static_cast<std::uint32_t>(MaxLen) < Length) return DeliverText(text, Length, Buffer, MaxLen);
+        copy::exact<Length>(Buffer, text);
+    }
+    Buffer[Length] = '\0';
     return Buffer;
 }
 

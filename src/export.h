@@ -33,5 +33,5 @@ using HeExport = char* HE_WINAPI (*)(char* Buffer, int MaxLen);
                       he::rules::field_captions(he::kCatalogueOrder))>());                                                       \
     extern "C" char* HE_WINAPI Name(char* Buffer, int MaxLen) {                                      \
         constexpr auto text = he::cp1255::text<Text>();                                               \
-        return he::DeliverText(text.data(), static_cast<std::uint32_t>(text.size()), Buffer, MaxLen); \
+        return he::DeliverExact<text.size()>(HE_EXACT_ARGUMENTS(text.data()));                         \
     }
