@@ -26,6 +26,7 @@
 #include "model.h"
 #include "render.h"
 #include "check.h"
+#include "glossary.h"
 
 namespace {
 
@@ -209,7 +210,12 @@ int check(const Args& args) {
     const auto findings = he::tool::check(he::identity_entries(), he::table_entries(), he::catalogue_order());
     for (const auto& f : findings)
         std::printf("%s%s%s: %s\n", f.where.c_str(), f.where.empty() ? "" : ": ", f.name.c_str(), f.message.c_str());
-    std::printf("%zu entries checked, %zu findings\n", items().size(), findings.size());
+    // Terms the glossary advises against: reported, not failed.
+    const auto warnings = glossary_warnings(he::table_entries(), glossary());
+    for (const auto& w : warnings)
+        std::printf("%s:%u: %s: warning: %s\n", std::string(w.entry->file).c_str(), w.entry->line,
+                    std::string(w.entry->name).c_str(), w.message.c_str());
+    std::printf("%zu entries checked, %zu findings, %zu warnings\n", items().size(), findings.size(), warnings.size());
     return findings.empty() ? 0 : 1;
 }
 
