@@ -55,9 +55,9 @@ char* WINAPI floor_copy(char* buffer, int) {
 struct Floors {
     Export whole, half;
 };
-#define FIXED(Name, Text) \
+#define FIXED(Name, Text, English) \
     {&floor_copy<Text, he::cp1255::text<Text>().size()>, &floor_copy<Text, he::cp1255::text<Text>().size() / 2>},
-#define OPEN(Name, Text, Gloss) FIXED(Name, Text)
+#define OPEN(Name, Text, English) FIXED(Name, Text, English)
 const Floors kFloors[] = {
 #define FAMILY "identity"
 #include "identity.inc"

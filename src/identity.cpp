@@ -2,6 +2,6 @@
 #include "export.h"
 
 #define FAMILY "identity"
-#define FIXED(Name, Text) HE_EXPORT(Name, FAMILY, false, Text)
-#define OPEN(Name, Text, Gloss) HE_EXPORT(Name, FAMILY, true, Text)
+#define FIXED(Name, Text, English) HE_EXPORT(Name, FAMILY, false, Text)
+#define OPEN(Name, Text, English) HE_EXPORT(Name, FAMILY, true, Text)
 #include "identity.inc"

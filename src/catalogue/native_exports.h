@@ -6,8 +6,8 @@
 
 #include "export.h"
 
-#define FIXED(Name, Text) extern "C" char* HE_WINAPI Name(char* Buffer, int MaxLen);
-#define OPEN(Name, Text, Gloss) FIXED(Name, Text)
+#define FIXED(Name, Text, English) extern "C" char* HE_WINAPI Name(char* Buffer, int MaxLen);
+#define OPEN(Name, Text, English) FIXED(Name, Text, English)
 #include "identity.inc"
 #include "catalogue/tables.inc"
 #undef FIXED
@@ -21,8 +21,8 @@ struct NamedExport {
 };
 
 inline constexpr NamedExport kNativeExports[] = {
-#define FIXED(Name, Text) {#Name, &Name},
-#define OPEN(Name, Text, Gloss) FIXED(Name, Text)
+#define FIXED(Name, Text, English) {#Name, &Name},
+#define OPEN(Name, Text, English) FIXED(Name, Text, English)
 #include "identity.inc"
 #include "catalogue/tables.inc"
 #undef FIXED

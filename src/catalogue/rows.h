@@ -10,10 +10,10 @@
 
 namespace he {
 
-#define HE_ROW(Name, Text, Gloss, Open) \
-    {#Name, FAMILY, he::cp1255::text<Text>(), he::cp1255::literal(Text), Gloss, Open, he::source_file(__FILE__), __LINE__},
-#define FIXED(Name, Text) HE_ROW(Name, Text, "", false)
-#define OPEN(Name, Text, Gloss) HE_ROW(Name, Text, Gloss, true)
+#define HE_ROW(Name, Text, English, Open) \
+    {#Name, FAMILY, he::cp1255::text<Text>(), he::cp1255::literal(Text), English, Open, he::source_file(__FILE__), __LINE__},
+#define FIXED(Name, Text, English) HE_ROW(Name, Text, English, false)
+#define OPEN(Name, Text, English) HE_ROW(Name, Text, English, true)
 
 inline constexpr Entry kIdentityRows[] = {
 #define FAMILY "identity"

@@ -45,7 +45,7 @@ expect "missing format" 2 "$hecat" export
 expect "export json" 0 "$hecat" export --format json --output "$work/rows.json"
 holds "json row" "$work/rows.json" '{"ordinal": 743, "name": "GetCompatibility"'
 expect "export csv" 0 "$hecat" export --format csv
-holds "csv header" "$work/out" "ordinal,name,family,bytes,text,gloss"
+holds "csv header" "$work/out" "ordinal,name,family,bytes,text,english"
 
 expect "unwritable output" 2 "$hecat" preview --output "$work/missing/page.html"
 [ ! -e "$work/missing/page.html" ] && [ -z "$(ls "$work" | grep -v '^out$\|^err$\|^rows.json$\|^out.d$\|^from-fifo$')" ] \

@@ -13,6 +13,8 @@ TEST(Templates, EachHasItsSpecifiersInOrder) {
     for (const auto& t : he::kTemplateArguments) {
         ASSERT_TRUE(he::test::all_rows().count(t.name)) << t.name << " has no row";
         EXPECT_EQ(he::specifiers_of(he::test::text_of(t.name)), t.specifiers) << t.name;
+        // The English source the translators' files carry names the same arguments.
+        EXPECT_EQ(he::specifiers_of(he::test::all_rows().at(t.name)->gloss), t.specifiers) << t.name << "'s English";
     }
 }
 

@@ -142,8 +142,8 @@ TEST(HecatRender, SamplesFillLikeTheEditor) {
 TEST(HecatRender, ExportsCarryEveryEntryOnce) {
     const auto items = he::tool::items();
     const std::string json = he::tool::json_export(items), csv = he::tool::csv_export(items);
-    EXPECT_NE(json.find("{\"ordinal\": 1, \"name\": \"GetTrCharset\", \"family\": \"identity\", \"bytes\": 0, \"text\": \"\", \"gloss\": \"\"}"), std::string::npos);
-    EXPECT_NE(json.find("\"name\": \"GetTrMnuPrint\", \"family\": \"menus\", \"bytes\": 5, \"text\": \"הדפסה\", \"gloss\": \"\""), std::string::npos);
+    EXPECT_NE(json.find("{\"ordinal\": 1, \"name\": \"GetTrCharset\", \"family\": \"identity\", \"bytes\": 0, \"text\": \"\", \"english\": \"Character-set name (empty)\"}"), std::string::npos);
+    EXPECT_NE(json.find("\"name\": \"GetTrMnuPrint\", \"family\": \"menus\", \"bytes\": 5, \"text\": \"הדפסה\", \"english\": \"Printing\""), std::string::npos);
     EXPECT_NE(json.find("\"text\": \"! \\\"%s\\\" אין אפשרות"), std::string::npos) << "quotes escaped";
     std::size_t rows = 0;
     for (std::size_t p = 0; (p = csv.find("\r\n", p)) != std::string::npos; p += 2) ++rows;

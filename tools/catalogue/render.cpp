@@ -163,14 +163,14 @@ std::string json_export(const std::vector<Item>& items) {
         const Entry& e = *items[i].entry;
         out += "  {\"ordinal\": " + std::to_string(items[i].ordinal) + ", \"name\": \"" + std::string(e.name) +
                "\", \"family\": \"" + std::string(e.family) + "\", \"bytes\": " + std::to_string(e.text.size()) +
-               ", \"text\": \"" + escape_json(to_utf8(e.text)) + "\", \"gloss\": \"" + escape_json(e.gloss) + "\"}";
+               ", \"text\": \"" + escape_json(to_utf8(e.text)) + "\", \"english\": \"" + escape_json(e.gloss) + "\"}";
         out += i + 1 < items.size() ? ",\n" : "\n";
     }
     return out + "]\n";
 }
 
 std::string csv_export(const std::vector<Item>& items) {
-    std::string out = "ordinal,name,family,bytes,text,gloss\r\n";
+    std::string out = "ordinal,name,family,bytes,text,english\r\n";
     for (const auto& item : items) {
         const Entry& e = *item.entry;
         out += std::to_string(item.ordinal) + "," + std::string(e.name) + "," + std::string(e.family) + "," +
