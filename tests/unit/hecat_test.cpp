@@ -15,6 +15,8 @@
 #include "render.h"
 #include "check.h"
 #include "glossary.h"
+#include "po.h"
+#include "rules.h"
 
 namespace {
 
@@ -102,6 +104,24 @@ TEST(HecatGlossary, HoldsForTheCatalogueAndWarnsOnTheOtherChoice) {
     EXPECT_EQ(warnings[0].entry->name, "GetTrLblToolsAlign");
     EXPECT_NE(warnings[0].message.find("\"סרגל הכלים\""), std::string::npos) << warnings[0].message;
     EXPECT_NE(warnings[0].message.find("\"לוח כלים\""), std::string::npos) << warnings[0].message;
+}
+
+// Every stored text has a reading for the translators' files, and that
+// reading leads back to exactly the stored bytes.
+TEST(HecatPo, EveryReadingLeadsBackToItsStoredText) {
+    std::size_t differ = 0, positional = 0;
+    for (const auto& e : he::table_entries()) {
+        const bool is_template = he::rules::is_template(e.name);
+        const std::string stored = he::to_utf8(e.text);
+        const std::string reading = he::tool::reading_of(stored, is_template);
+        differ += reading != stored;
+        positional += reading.find('$') != std::string::npos;
+        const auto back = he::tool::stored_of(reading, is_template, stored);
+        EXPECT_TRUE(back && *back == stored) << e.name << ": \"" << stored << "\" reads \"" << reading << "\"";
+    }
+    EXPECT_EQ(positional, 2u) << "the two print ranges read their bounds in the other order";
+    EXPECT_GT(differ, 100u);
+    EXPECT_EQ(he::tool::reading_of(": \xD7\xA8\xD7\x95\xD7\x97\xD7\x91", false), "\xD7\xA8\xD7\x95\xD7\x97\xD7\x91 :");
 }
 
 TEST(HecatModel, NamesAndOrdinalsAreTheBuiltDllsOwn) {

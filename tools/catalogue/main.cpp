@@ -4,7 +4,8 @@
 //   hecat list [--family FAMILY] [--name PATTERN]
 //   hecat show NAME [--max N]
 //   hecat check
-//   hecat export --format json|csv [--output FILE]
+//   hecat export --format json|csv|po [--output FILE]
+//   hecat import FILE.po
 //   hecat preview [--output FILE]
 //   hecat preview --terminal
 #include <fcntl.h>
@@ -27,6 +28,7 @@
 #include "render.h"
 #include "check.h"
 #include "glossary.h"
+#include "po.h"
 
 namespace {
 
@@ -36,7 +38,8 @@ constexpr const char* kUsage =
     "usage: hecat list [--family FAMILY] [--name PATTERN]\n"
     "       hecat show NAME [--max N]\n"
     "       hecat check\n"
-    "       hecat export --format json|csv [--output FILE]\n"
+    "       hecat export --format json|csv|po [--output FILE]\n"
+    "       hecat import FILE.po     (from the repository's top folder)\n"
     "       hecat preview [--output FILE | --terminal]\n"
     "--output writes the whole file or nothing; errors print one line and exit with status 2.\n";
 
@@ -224,9 +227,35 @@ int check(const Args& args) {
 int export_rows(const Args& args) {
     if (!args.operands.empty()) throw Usage{"export takes no operand"};
     const auto format = args.options.find("--format");
-    if (format == args.options.end() || (format->second != "json" && format->second != "csv"))
-        throw Usage{"export needs --format json or --format csv"};
-    return write_output(format->second == "json" ? json_export(items()) : csv_export(items()), args.options);
+    if (format == args.options.end() || (format->second != "json" && format->second != "csv" && format->second != "po"))
+        throw Usage{"export needs --format json, csv or po"};
+    const std::string& f = format->second;
+    return write_output(f == "json" ? json_export(items()) : f == "csv" ? csv_export(items()) : po_export(items(), HE_REVISION),
+                        args.options);
+}
+
+// Reads a translators' PO file and rewrites the rows it changes, all of
+// them or none: every rule of the build is applied first.
+int import_po(const Args& args) {
+    if (args.operands.size() != 1) throw Usage{"import takes one PO file"};
+    const std::string& path = args.operands[0];
+    if (::access(path.c_str(), R_OK) != 0) {
+        std::fprintf(stderr, "hecat: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
+        return 2;
+    }
+    const auto plan = plan_import(po_read(path), ".");
+    for (const auto& s : plan.skipped) std::printf("%s: %s\n", s.name.c_str(), s.message.c_str());
+    for (const auto& f : plan.findings)
+        std::printf("%s%s%s\n", f.name.c_str(), f.name.empty() ? "" : ": ", f.message.c_str());
+    if (!plan.findings.empty()) {
+        std::printf("%zu units read, %zu findings: no file changed\n", plan.units, plan.findings.size());
+        return 1;
+    }
+    for (const auto& [file, content] : plan.files)
+        if (write_file(file, content) != 0) return 2;
+    std::printf("%zu units read, %zu texts changed in %zu files, %zu skipped\n", plan.units, plan.changed,
+                plan.files.size(), plan.skipped.size());
+    return 0;
 }
 
 int preview(const Args& args) {
@@ -259,6 +288,7 @@ int run(int argc, char** argv) {
         if (command == "show") return show(parse(argc, argv, {{"--max", true}}));
         if (command == "check") return check(parse(argc, argv, {}));
         if (command == "export") return export_rows(parse(argc, argv, {{"--format", true}, {"--output", true}}));
+        if (command == "import") return import_po(parse(argc, argv, {}));
         if (command == "preview") return preview(parse(argc, argv, {{"--output", true}, {"--terminal", false}}));
         if (command == "--help" || command == "-h" || command == "help") {
             std::fputs(kUsage, stdout);

@@ -1,0 +1,70 @@
+// The catalogue as a gettext PO file for translators' tools (Poedit,
+// Weblate, Lokalize...), and back.
+//
+// A PO file holds each text as a Hebrew reader reads it: in reading order,
+// the order a right-to-left editor shows naturally. The module stores its
+// texts in the order a left-to-right control shows them correctly, with a
+// closing mark or a Latin word that ends the Hebrew phrase stored first. The
+// export computes the reading of each stored text; the import computes the
+// stored text whose reading is the translator's text, and refuses a text
+// that no stored text reads as.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model.h"
+
+namespace he::tool {
+
+// The reading of a stored text (UTF-8, lines separated by CR). In a template
+// whose reading puts the arguments in another order than the editor passes
+// them, the specifiers are written with their argument numbers ("%2$s").
+std::string reading_of(std::string_view stored, bool is_template);
+
+// The stored text whose reading is `reading`, or nothing when no stored text
+// reads that way. Positional specifiers come back as the plain sequence the
+// editor passes. Where stored texts that read alike differ (a number may
+// stand before or after the Hebrew it ends), each line takes the shape of
+// the line of `was`, the text it replaces.
+std::optional<std::string> stored_of(std::string_view reading, bool is_template, std::string_view was = {});
+
+// One PO file of every catalogue entry. `revision` is the PO-Revision-Date.
+std::string po_export(const std::vector<Item>& items, std::string_view revision);
+
+struct PoUnit {
+    std::string context, msgid, msgstr;
+    bool fuzzy = false;
+    std::size_t line = 0;
+};
+
+struct PoFile {
+    std::vector<PoUnit> units;
+    std::vector<std::string> errors;  // the file could not be read as a UTF-8 PO file
+};
+
+// Reads a PO file with libgettextpo.
+PoFile po_read(const std::string& path);
+
+struct ImportFinding {
+    std::string name;   // the entry, or the file position for a unit without one
+    std::string message;
+};
+
+struct ImportPlan {
+    std::vector<ImportFinding> findings;  // any finding: nothing may be written
+    std::vector<ImportFinding> skipped;   // fuzzy and untranslated units
+    // The files to replace, with their new contents.
+    std::vector<std::pair<std::string, std::string>> files;
+    std::size_t units = 0, changed = 0;
+};
+
+// What importing `po` into the tables under the repository folder `root`
+// changes: every rule of the build is applied to the catalogue as it would
+// be, and the rows of the changed entries are rewritten in their files (and
+// in tests/data/texts.txt for quoted ones). Writes nothing.
+ImportPlan plan_import(const PoFile& po, const std::string& root);
+
+}  // namespace he::tool
