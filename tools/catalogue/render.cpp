@@ -8,6 +8,8 @@
 #include <map>
 
 #include "catalogue/arguments.h"
+#include "po.h"
+#include "rules.h"
 
 namespace he::tool {
 namespace {
@@ -189,13 +191,21 @@ std::string boxes(std::string_view utf8) {
            "</div></td>";
 }
 
+std::size_t byte_limit(const Entry& e) {
+    return e.family == "menus" ? rules::kLongestMenuCaption : e.family == "labels" ? rules::kLongestLabel : rules::kLongestText;
+}
+
 std::string row(const Item& item, bool is_template, bool sub = false) {
     const Entry& e = *item.entry;
-    const std::string classes = std::string(e.open ? "open" : "") + (sub ? (e.open ? " sub" : "sub") : "");
-    std::string out = "<tr" + (classes.empty() ? std::string() : " class=\"" + classes + "\"") + "><td class=\"name\">" + std::string(e.name) +
+    const std::string utf8 = to_utf8(e.text);
+    // A row whose reading is not its stored order: a mark, a number or a Latin word moved.
+    const bool moved = reading_of(utf8, rules::is_template(e.name)) != utf8;
+    const std::string classes = std::string("entry ") + (e.open ? "open" : "quoted") + (moved ? " moved" : "") + (sub ? " sub" : "");
+    std::string out = "<tr class=\"" + classes + "\"><td class=\"name\">" + std::string(e.name) +
                       "<br><span class=\"meta\">#" + std::to_string(item.ordinal) + " &middot; " +
-                      std::to_string(e.text.size()) + " bytes" + (e.open ? " &middot; new wording" : "") + "</span></td>" +
-                      boxes(to_utf8(e.text)) + "<td>" + escape_html(e.gloss) + "</td></tr>\n";
+                      std::to_string(e.text.size()) + " / " + std::to_string(byte_limit(e)) + " bytes" +
+                      (e.open ? " &middot; new wording" : " &middot; quoted") + (moved ? " &middot; reading moves" : "") +
+                      "</span></td>" + boxes(utf8) + "<td>" + escape_html(e.gloss) + "</td></tr>\n";
     if (is_template)
         out += "<tr class=\"filled\"><td class=\"meta\">filled as the editor fills it</td>" +
                boxes(to_utf8(fill_sample(e.text))) + "<td></td></tr>\n";
@@ -210,10 +220,14 @@ const char* kHead = R"(<!DOCTYPE html>
 <style>
 body { font-family: "Segoe UI", Tahoma, Arial, "Noto Sans Hebrew", "DejaVu Sans", sans-serif; margin: 2em; color: #222; }
 h1 { font-size: 1.4em; } h2 { margin-top: 2em; border-bottom: 1px solid #999; } h3 { margin: 1.2em 0 0.3em; }
-table { border-collapse: collapse; width: 100%; }
+table { border-collapse: collapse; width: 100%; table-layout: fixed; }
+th:nth-child(1) { width: 22%; } th:nth-child(2), th:nth-child(3) { width: 30%; }
+.box[dir="rtl"] { text-align: right; }
+tr.moved .box[dir="rtl"] { background: #ffe8e0; border-color: #c60; }
+#controls { position: sticky; top: 0; background: #fff; padding: 6px 0; border-bottom: 1px solid #ccc; }
 th, td { border: 1px solid #ccc; padding: 4px 8px; vertical-align: top; text-align: left; }
 th { background: #f0f0f0; }
-td.name { font-family: Consolas, "DejaVu Sans Mono", monospace; font-size: 0.9em; width: 22%; }
+td.name { font-family: Consolas, "DejaVu Sans Mono", monospace; font-size: 0.9em; word-break: break-all; }
 .meta { color: #777; font-size: 0.85em; }
 .box { border: 1px solid #888; background: #fff; padding: 2px 6px; min-height: 1.3em; unicode-bidi: isolate; white-space: pre-wrap; }
 tr.open td { background: #fffbe6; }
@@ -225,12 +239,47 @@ tr.filled td { background: #f4f8ff; }
 <h1>DLLTranslation_HE: the texts for review</h1>
 <p>Each text appears twice. The left box shows the stored text as the editor's left-to-right controls show it.
 The right box shows how a Hebrew reader reads it, in a right-to-left box; the two should look alike.
-Rows in yellow carry wording written for this module, with its English gloss: these are the ones to approve.
+Rows in yellow carry wording written for this module: these are the ones to approve. A reading box in orange
+marks a text whose reading differs from its stored order (a closing mark, a number or a Latin word moved).
+Each row gives its length in bytes against its limit and the English it means.
 Templates are shown again filled with sample values (42, photo.jpg, 3.14), since the filled line is what the reader sees.
 Line breaks are shown as line breaks.</p>
 )";
 
-const char* kTableHead = "<table><tr><th>Entry</th><th>As shown (left-to-right control)</th><th>As read</th><th>Gloss</th></tr>\n";
+const char* kTableHead = "<table><tr><th>Entry</th><th>As shown (left-to-right control)</th><th>As read</th><th>English</th></tr>\n";
+
+// Shows the rows of one kind, or those holding the search text; the filled
+// line of a template goes with its entry.
+const char* kControls = R"(<div id="controls">
+<label>Show <select id="kind"><option value="all">all texts</option><option value="open">written for this module</option>
+<option value="quoted">quoted from the editor</option></select></label>
+<label>Search <input id="search" type="search" placeholder="name, Hebrew or English"></label>
+<span id="count"></span>
+</div>
+<script>
+function filterRows() {
+  const kind = document.getElementById('kind').value;
+  const text = document.getElementById('search').value.trim().toLowerCase();
+  let shown = 0;
+  for (const row of document.querySelectorAll('tr.entry')) {
+    const show = (kind === 'all' || row.classList.contains(kind)) &&
+                 (text === '' || row.textContent.toLowerCase().includes(text));
+    row.hidden = !show;
+    const next = row.nextElementSibling;
+    if (next && next.classList.contains('filled')) next.hidden = !show;
+    if (show) ++shown;
+  }
+  document.getElementById('count').textContent = shown + ' texts shown';
+}
+document.getElementById('kind').addEventListener('change', filterRows);
+document.getElementById('search').addEventListener('input', filterRows);
+// A link can open the page filtered: page.html#show=open or #search=word.
+const asked = new URLSearchParams(location.hash.slice(1));
+if (asked.has('show')) document.getElementById('kind').value = asked.get('show');
+if (asked.has('search')) document.getElementById('search').value = asked.get('search');
+filterRows();
+</script>
+)";
 
 }  // namespace
 
@@ -270,7 +319,11 @@ std::string html_preview(const std::vector<Item>& items) {
         for (const auto* item : by_family[family]) out += row(*item, templated(*item));
         out += "</table>\n";
     }
-    return out + "</body>\n</html>\n";
+    // The controls stand first on the page; their script runs once the rows are there.
+    const std::string controls = kControls;
+    const auto script = controls.find("<script>");
+    out.insert(std::string(kHead).size(), controls.substr(0, script));
+    return out + controls.substr(script) + "</body>\n</html>\n";
 }
 
 }  // namespace he::tool

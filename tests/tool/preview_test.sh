@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# The review page in a real browser (headless Chromium): it loads, shows
+# every entry, its filter and search work, and it reaches nothing outside
+# itself.
+#   preview_test.sh path/to/hecat
+set -u
+hecat=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passed=0 failed=0
+ok() {  # ok DESCRIPTION COMMAND...
+    local what=$1
+    shift
+    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $what"; fi
+}
+browse() {  # browse URL: the page's DOM after its scripts ran, in $work/dom
+    chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking \
+             --disable-component-update --disable-sync --user-data-dir="$work/profile" --dump-dom "$1" \
+             >"$work/dom" 2>"$work/browser.log"
+}
+
+"$hecat" preview --output "$work/page.html"
+browse "file://$work/page.html"
+ok "the page loads" grep -q '</html>' "$work/dom"
+ok "every entry has its row" [ "$(grep -o 'class="entry ' "$work/dom" | wc -l)" -eq 743 ]
+ok "the script counts them" grep -q 'id="count">743 texts shown' "$work/dom"
+ok "reading boxes are right-to-left controls" [ "$(grep -o '<div class="box" dir="rtl">' "$work/dom" | wc -l)" -ge 743 ]
+ok "moved readings are marked" grep -q 'class="entry quoted moved"' "$work/dom"
+ok "byte length against its limit" grep -q '5 / 26 bytes' "$work/dom"
+browse "file://$work/page.html#show=open"
+written=$(grep -o 'class="entry open' "$work/page.html" | wc -l)
+ok "the filter shows the wording written for this module" grep -q "id=\"count\">$written texts shown" "$work/dom"
+browse "file://$work/page.html#search=GetTrMnuSave"
+ok "the search finds by name" grep -q 'id="count">2 texts shown' "$work/dom"
+ok "nothing outside the page" sh -c "! grep -qE 'src=|href=\"[a-z]+:|@import|url\\(' '$work/page.html'"
+ok "the browser fetched nothing" sh -c "! grep -qiE 'net::ERR|Failed to load' '$work/browser.log'"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
