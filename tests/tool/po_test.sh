@@ -38,7 +38,7 @@ reword() {
 ok "one unit per catalogue entry" [ "$(grep -c '^msgctxt' "$work/he.po")" -eq 736 ]
 ok "c-format on the templates alone" [ "$(grep -c '^#, c-format' "$work/he.po")" -eq 50 ]
 ok "msgfmt -c accepts the export without a word" sh -c "msgfmt -c -o /dev/null '$work/he.po' 2>'$work/msgfmt' && [ ! -s '$work/msgfmt' ]"
-ok "a field caption as a reader reads it" grep -qF 'msgstr "רוחב :"' "$work/he.po"
+ok "a field caption as a reader reads it" grep -qF 'msgstr "רקע :"' "$work/he.po"
 ok "arguments that the reading reorders are numbered" grep -qF '%2$f' "$work/he.po"
 
 fresh
