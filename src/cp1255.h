@@ -96,8 +96,10 @@ consteval auto encode() {
     return out;
 }
 
+// Long texts start on a word boundary, so that the word moves that copy them
+// read whole words; short ones take no padding.
 template <Utf8 S>
-inline constexpr auto stored = encode<S>();
+alignas(encoded_size(S.view()) >= 64 ? 4 : 1) inline constexpr auto stored = encode<S>();
 
 // The Windows-1255 bytes of a UTF-8 literal, without the zero byte.
 template <Utf8 S>

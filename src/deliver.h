@@ -122,15 +122,15 @@ HE_ALWAYS_INLINE void exact(char* d, const char* s) {
 // written and the text is read no further than the bytes copied. A null
 // Buffer is a caller's error the module survives: nothing is written and null
 // is returned.
-HE_DELIVER_INLINE char* HE_DELIVER_CONVENTION DeliverText(const char* text, std::uint32_t length, char* Buffer,
-                                                         std::int32_t MaxLen) noexcept {
-    if (Buffer == nullptr) return nullptr;
-    const auto limit = static_cast<std::uint32_t>(MaxLen);
-    const std::uint32_t n = length < limit ? length : limit;
+// DeliverText's copy of more than 47 bytes, apart, so that the short copies,
+// the common cut, need no more registers than they use; n is already the
+// number of bytes to deliver.
+[[gnu::noinline]] inline char* HE_DELIVER_CONVENTION DeliverLong(const char* text, std::uint32_t n, char* Buffer,
+                                                                std::int32_t) noexcept {
 #if defined(__i386__) && defined(__GNUC__)
-    // From 48 bytes up to 127 the string move, whose cost is flat there,
-    // beats the word moves; above, it slows down.
-    if (n >= 48 && n < 128) {
+    // Up to 127 bytes the string move, whose cost is flat there, beats the
+    // word moves; above, it slows down.
+    if (n < 128) {
         char* d = Buffer;
         std::uint32_t count = n;
         asm volatile("rep movsb" : "+D"(d), "+S"(text), "+c"(count) : : "memory");
@@ -139,6 +139,17 @@ HE_DELIVER_INLINE char* HE_DELIVER_CONVENTION DeliverText(const char* text, std:
     }
 #endif
     copy::upto<0xFFFFFFFFu>(Buffer, text, n);
+    Buffer[n] = '\0';
+    return Buffer;
+}
+
+HE_DELIVER_INLINE char* HE_DELIVER_CONVENTION DeliverText(const char* text, std::uint32_t length, char* Buffer,
+                                                         std::int32_t MaxLen) noexcept {
+    if (Buffer == nullptr) return nullptr;
+    const auto limit = static_cast<std::uint32_t>(MaxLen);
+    const std::uint32_t n = length < limit ? length : limit;
+    if (n > 47) return DeliverLong(text, n, Buffer, MaxLen);
+    copy::upto<47>(Buffer, text, n);
     Buffer[n] = '\0';
     return Buffer;
 }
