@@ -6,14 +6,7 @@
 #   dist_test.sh SOURCE_DIR OBJDUMP   (an objdump that reads 32-bit and 64-bit PE files)
 set -u
 source_dir=$1 objdump=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-passed=0 failed=0
-ok() {  # ok DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $what"; fi
-}
+source "$(dirname "$0")/../common/checks.sh"
 dist() {  # dist OUT_DIR [ARG...]: ./dev dist into OUT_DIR, output in $work/log
     local out=$1
     shift
@@ -69,5 +62,4 @@ refused "a key of another certificate" "$work/cert.pem" "$work/other.pem"
 dist "$work/bad" --sign "$work/cert.pem"
 ok "--sign without a key: exit status 2" [ $? -eq 2 ]
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

@@ -5,14 +5,7 @@
 #   po_test.sh path/to/hecat SOURCE_DIR
 set -u
 hecat=$(realpath "$1") source_dir=$(realpath "$2")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-passed=0 failed=0
-ok() {  # ok DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $what"; fi
-}
+source "$(dirname "$0")/../common/checks.sh"
 fresh() {  # a copy of the files an import may rewrite, as the repository has them
     rm -rf "$work/repo" "$work/before"
     mkdir -p "$work/repo/src/catalogue" "$work/repo/tests/data"
@@ -101,5 +94,4 @@ ok "fuzzy and empty units: the import succeeds" [ "$status" -eq 0 ]
 ok "fuzzy and empty units are reported" sh -c "grep -q 'GetTrMnuNew: not translated' '$work/out' && grep -q 'GetTrMnuOpen: fuzzy' '$work/out'"
 ok "fuzzy and empty units change nothing" unchanged
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

@@ -5,14 +5,7 @@
 #   preview_test.sh path/to/hecat
 set -u
 hecat=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-passed=0 failed=0
-ok() {  # ok DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $what"; fi
-}
+source "$(dirname "$0")/../common/checks.sh"
 browse() {  # browse URL: the page's DOM after its scripts ran, in $work/dom
     chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking \
              --disable-component-update --disable-sync --user-data-dir="$work/profile" --dump-dom "$1" \
@@ -35,5 +28,4 @@ ok "the search finds by name" grep -q 'id="count">2 texts shown' "$work/dom"
 ok "nothing outside the page" sh -c "! grep -qE 'src=|href=\"[a-z]+:|@import|url\\(' '$work/page.html'"
 ok "the browser fetched nothing" sh -c "! grep -qiE 'net::ERR|Failed to load' '$work/browser.log'"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish
