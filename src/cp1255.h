@@ -9,8 +9,9 @@
 //   - the degree sign (U+00B0, byte 176),
 //   - the carriage return (byte 13), the one line break the host understands.
 // Anything else (a line feed, a tab, another control byte, a vowel point, a
-// letter of another script, a malformed UTF-8 sequence) makes `carriable`
-// false, and the export macros turn that into a build error naming the entry.
+// letter of another script, a malformed UTF-8 sequence) has no byte here,
+// and the rules of the texts turn that into a build error naming the entry
+// and the character.
 #pragma once
 
 #include <array>
@@ -53,28 +54,13 @@ constexpr Step decode_one(std::string_view s, std::size_t at) {
     return {-1, 2};
 }
 
-// True when every character of the UTF-8 text can be stored.
-constexpr bool carriable(std::string_view s) {
-    for (std::size_t i = 0; i < s.size();) {
-        const Step step = decode_one(s, i);
-        if (step.byte < 0) return false;
-        i += step.width;
-    }
-    return true;
-}
-
-template <std::size_t N>
-consteval bool carriable(const char (&s)[N]) {
-    return carriable(std::string_view{s, N - 1});
-}
-
 // A string literal as written, a zero byte inside it included.
 template <std::size_t N>
 constexpr std::string_view literal(const char (&s)[N]) {
     return {s, N - 1};
 }
 
-// Number of Windows-1255 bytes of a carriable text.
+// Number of Windows-1255 bytes of a text.
 constexpr std::size_t encoded_size(std::string_view s) {
     std::size_t n = 0;
     for (std::size_t i = 0; i < s.size(); ++n) i += decode_one(s, i).width;

@@ -18,6 +18,7 @@
 
 #include "catalogue/arguments.h"
 #include "catalogue/table.h"
+#include "cp1255.h"
 
 namespace he::rules {
 
@@ -129,8 +130,9 @@ constexpr Refused first_refused(std::string_view utf8) {
             if ((b & 0xC0) != 0x80) return {true, b0, position, true};
             cp = (cp << 6) | (b & 0x3Fu);
         }
-        const bool carried = cp == 0x0D || (cp >= 0x20 && cp <= 0x7E) || cp == 0xB0 || (cp >= 0x5D0 && cp <= 0x5EA);
-        if (!carried) return {true, cp, position, false};
+        // The characters that have a byte are the encoding's to say; an
+        // overlong form of an ASCII character is malformed UTF-8.
+        if (cp1255::decode_one(utf8, i).byte < 0) return {true, cp, position, width > 1 && cp < 0x80};
         i += width;
     }
     return {};
