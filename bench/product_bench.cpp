@@ -3,12 +3,15 @@
 // in this one process, an export call against
 //   - the floor: a copy of exactly the bytes the call delivers and the zero
 //     store, behind a call of the same shape (a WINAPI function pointer);
+//   - the same floor reached through one more jump, as an export reaches
+//     the routine it shares with the other texts of its length;
 //   - lstrcpynA of the same text, and LoadStringA from a string-table DLL of
 //     the same texts (both the system's: Wine's here);
 // then one pass over every export (a host filling its menus) against the
 // same pass with the floor and with lstrcpynA, and LoadLibrary + FreeLibrary
-// of the module against the string-table DLL. Prints medians, the spread
-// (quartiles) and the ratios.
+// of the module against the string-table DLL, each loaded from scratch.
+// Prints medians, the spread (quartiles) and the ratios, each the median of
+// the ratios of the rounds.
 //   product_bench.exe [ROUNDS]
 #include <windows.h>
 
@@ -43,7 +46,7 @@ double now_ns() {
 // is read from memory, as any copy must; the compiler may not fold it into
 // the code as constants.
 template <he::cp1255::Utf8 S, std::uint32_t N>
-char* WINAPI floor_copy(char* buffer, int) {
+[[gnu::noinline]] char* WINAPI floor_copy(char* buffer, int) {
     const char* text = he::cp1255::text<S>().data();
     asm("" : "+r"(text));
     __builtin_memcpy(buffer, text, N);
@@ -51,12 +54,23 @@ char* WINAPI floor_copy(char* buffer, int) {
     return buffer;
 }
 
+// The floor behind one direct jump (the call ends in a jump to floor_copy).
+template <he::cp1255::Utf8 S, std::uint32_t N>
+char* WINAPI floor_jump(char* buffer, int max_len) {
+    return floor_copy<S, N>(buffer, max_len);
+}
+
+// The buffer every timed call writes to: one fixed place, on a cache line of
+// its own, so that each run and each build times the same stores.
+alignas(64) char g_buffer[260];
+
 // Every row's floor at its whole length and cut to half, in the rows' order.
 struct Floors {
-    Export whole, half;
+    Export whole, half, whole_jump, half_jump;
 };
-#define FIXED(Name, Text, English) \
-    {&floor_copy<Text, he::cp1255::text<Text>().size()>, &floor_copy<Text, he::cp1255::text<Text>().size() / 2>},
+#define FIXED(Name, Text, English)                                                                            \
+    {&floor_copy<Text, he::cp1255::text<Text>().size()>, &floor_copy<Text, he::cp1255::text<Text>().size() / 2>, \
+     &floor_jump<Text, he::cp1255::text<Text>().size()>, &floor_jump<Text, he::cp1255::text<Text>().size() / 2>},
 #define OPEN(Name, Text, English) FIXED(Name, Text, English)
 const Floors kFloors[] = {
 #define FAMILY "identity"
@@ -90,6 +104,15 @@ double quantile(std::vector<double> v, double q) {
     if (v.empty()) return 0;
     std::sort(v.begin(), v.end());
     return v[static_cast<std::size_t>(q * static_cast<double>(v.size() - 1) + 0.5)];
+}
+
+// The median over rounds of a[k] / b[k]: each ratio is taken between
+// timings made moments apart, so that a change of clock speed or of load on
+// the machine between rounds leaves it alone.
+double ratio(const std::vector<double>& a, const std::vector<double>& b) {
+    std::vector<double> r;
+    for (std::size_t k = 0; k < a.size() && k < b.size(); ++k) r.push_back(a[k] / b[k]);
+    return quantile(r, 0.5);
 }
 
 std::string spread(const std::vector<double>& v) {
@@ -127,8 +150,8 @@ int main(int argc, char** argv) {
     struct Case {
         const Row* row;
         int max_len;
-        Export fn, floor;
-        std::vector<double> times[4];  // export, floor, lstrcpynA, LoadStringA
+        Export fn, floor, floor_jump;
+        std::vector<double> times[5];  // export, floor, floor behind a jump, lstrcpynA, LoadStringA
     };
     std::vector<Case> cases;
     for (std::size_t c = 0; c < std::size(kCaseNames); ++c) {
@@ -137,7 +160,8 @@ int main(int argc, char** argv) {
         for (int cut = 0; cut < 2; ++cut) {
             const int max_len = cut ? static_cast<int>(it->text.size() / 2) : 255;
             if (cut && it->text.size() < 2) continue;
-            cases.push_back({&*it, max_len, exports[index], cut ? it->floor.half : it->floor.whole, {}});
+            cases.push_back({&*it, max_len, exports[index], cut ? it->floor.half : it->floor.whole,
+                             cut ? it->floor.half_jump : it->floor.whole_jump, {}});
             // The floor must deliver what the export delivers, or it is no floor.
             char a[260], b[260];
             if (std::string_view(exports[index](a, max_len)) != std::string_view(cases.back().floor(b, max_len))) {
@@ -147,23 +171,33 @@ int main(int argc, char** argv) {
         }
     }
 
+    // Wine starts its own service processes beside a program; let them settle
+    // before timing, so that they do not share the cores with the first rounds.
+    Sleep(2000);
+
     constexpr int kCalls = 2000;
-    char buffer[260];
+    char* const buffer = g_buffer;
     std::vector<double> pass[3], load[2];
     for (int round = 0; round < rounds; ++round) {
         for (auto& c : cases) {
-            Export volatile fn = c.fn, floor = c.floor;
+            Export volatile fn = c.fn, floor = c.floor, floor_jump = c.floor_jump;
             const char* text = c.row->text.data();
             const int max = c.max_len;
             c.times[0].push_back(per_call(kCalls, [&] { fn(buffer, max); }));
             c.times[1].push_back(per_call(kCalls, [&] { floor(buffer, max); }));
-            c.times[2].push_back(per_call(kCalls, [&] { lstrcpynA(buffer, text, max + 1); }));
-            c.times[3].push_back(per_call(kCalls, [&] { LoadStringA(strings, c.row->string_id, buffer, max + 1); }));
+            c.times[2].push_back(per_call(kCalls, [&] { floor_jump(buffer, max); }));
+            c.times[3].push_back(per_call(kCalls, [&] { lstrcpynA(buffer, text, max + 1); }));
+            c.times[4].push_back(per_call(kCalls, [&] { LoadStringA(strings, c.row->string_id, buffer, max + 1); }));
         }
         // One pass over all 743 entries, as a host filling its menus and dialogs.
         pass[0].push_back(per_call(20, [&] { for (const auto fn : exports) fn(buffer, 255); }));
         pass[1].push_back(per_call(20, [&] { for (const auto& r : all) r.floor.whole(buffer, 255); }));
         pass[2].push_back(per_call(20, [&] { for (const auto& r : all) lstrcpynA(buffer, r.text.data(), 256); }));
+    }
+    // Loading from scratch, as a host does once: neither DLL stays loaded.
+    FreeLibrary(strings);
+    FreeLibrary(dll);
+    for (int round = 0; round < rounds; ++round) {
         load[0].push_back(per_call(5, [&] { FreeLibrary(LoadLibraryA("DLLTranslation_HE.dll")); }));
         load[1].push_back(per_call(5, [&] { FreeLibrary(LoadLibraryA("he_strings.dll")); }));
     }
@@ -171,26 +205,22 @@ int main(int argc, char** argv) {
     std::printf("DLLTranslation_HE.dll (%s), %d rounds of %d calls per case; ns per call, median [quartiles]\n",
                 sizeof(void*) == 4 ? "32-bit" : "64-bit", rounds, kCalls);
     std::printf("lstrcpynA, LoadStringA, LoadLibraryA and FreeLibrary are the system's (Wine's under Wine)\n\n");
-    std::printf("%-26s %5s %7s  %-22s %-22s %6s  %-22s %6s  %-22s %6s\n", "case", "bytes", "MaxLen", "export", "floor",
-                "ratio", "lstrcpynA", "ratio", "LoadStringA", "ratio");
+    std::printf("%-26s %5s %7s  %-20s %-20s %6s  %-20s %6s  %-22s %6s  %-22s %6s\n", "case", "bytes", "MaxLen",
+                "export", "floor", "ratio", "floor + jump", "ratio", "lstrcpynA", "ratio", "LoadStringA", "ratio");
     double worst = 0;
     for (const auto& c : cases) {
-        const double e = quantile(c.times[0], 0.5);
-        const auto ratio = [&](int i) { return e / quantile(c.times[i], 0.5); };
-        worst = std::max(worst, ratio(1));
-        std::printf("%-26s %5zu %7d  %-22s %-22s %5.2fx  %-22s %5.2fx  %-22s %5.2fx\n", c.row->name.data(),
-                    std::min<std::size_t>(c.row->text.size(), static_cast<unsigned>(c.max_len)), c.max_len,
-                    spread(c.times[0]).c_str(), spread(c.times[1]).c_str(), ratio(1), spread(c.times[2]).c_str(),
-                    ratio(2), spread(c.times[3]).c_str(), ratio(3));
+        worst = std::max(worst, ratio(c.times[0], c.times[1]));
+        std::printf("%-26s %5zu %7d  %-20s %-20s %5.2fx  %-20s %5.2fx  %-22s %5.2fx  %-22s %5.2fx\n",
+                    c.row->name.data(), std::min<std::size_t>(c.row->text.size(), static_cast<unsigned>(c.max_len)),
+                    c.max_len, spread(c.times[0]).c_str(), spread(c.times[1]).c_str(), ratio(c.times[0], c.times[1]),
+                    spread(c.times[2]).c_str(), ratio(c.times[0], c.times[2]), spread(c.times[3]).c_str(),
+                    ratio(c.times[0], c.times[3]), spread(c.times[4]).c_str(), ratio(c.times[0], c.times[4]));
     }
     std::printf("worst export / floor: %.2fx\n\n", worst);
-    const double p = quantile(pass[0], 0.5);
     std::printf("all %zu exports, one pass (ns): export %s, floor %s (%.2fx), lstrcpynA %s (%.2fx)\n", all.size(),
-                spread(pass[0]).c_str(), spread(pass[1]).c_str(), p / quantile(pass[1], 0.5), spread(pass[2]).c_str(),
-                p / quantile(pass[2], 0.5));
+                spread(pass[0]).c_str(), spread(pass[1]).c_str(), ratio(pass[0], pass[1]), spread(pass[2]).c_str(),
+                ratio(pass[0], pass[2]));
     std::printf("LoadLibraryA + FreeLibrary (ns): DLLTranslation_HE.dll %s, string-table DLL %s (%.2fx)\n",
-                spread(load[0]).c_str(), spread(load[1]).c_str(), quantile(load[0], 0.5) / quantile(load[1], 0.5));
-    FreeLibrary(strings);
-    FreeLibrary(dll);
+                spread(load[0]).c_str(), spread(load[1]).c_str(), ratio(load[0], load[1]));
     return 0;
 }
