@@ -7,29 +7,19 @@
 
 namespace he {
 
-// On 32-bit x86, the shipped DLL, every export jumps to one shared,
-// out-of-line routine for its text's length: the text comes in a register
-// while Buffer and MaxLen stay on the stack exactly as the export received
-// them, and the routine removes them as a WINAPI function does, so each
-// export is one move and a jump. Elsewhere the routines are inlined into
-// each export.
-// On 64-bit Windows the routine takes Buffer and MaxLen first, in the
-// registers the export received them in, and the text third.
-#if defined(__i386__) && defined(__GNUC__)
-#define HE_DELIVER_CONVENTION __attribute__((regparm(2), stdcall))
-#define HE_DELIVER_EXACT_CONVENTION __attribute__((regparm(1), stdcall))
-#define HE_DELIVER_INLINE [[gnu::noinline]] inline
-#define HE_EXACT_PARAMETERS const char *text, char *Buffer, std::int32_t MaxLen
-#define HE_EXACT_ARGUMENTS(text) text, Buffer, MaxLen
-#elif defined(_WIN64) && defined(__GNUC__)
-#define HE_DELIVER_CONVENTION
-#define HE_DELIVER_EXACT_CONVENTION
+// Every export hands its text to DeliverExact for the text's length.
+// On 32-bit x86, the shipped DLL, that routine is written out in assembly
+// (deliver_x86.h): each export is one move of its text's address to a
+// register and a jump to the routine, which finds Buffer and MaxLen on the
+// stack as the export received them. On 64-bit Windows the routine is shared
+// too, taking Buffer and MaxLen first, in the registers the export received
+// them in, and the text third. Elsewhere (the unit tests, the fuzzer, the
+// sanitizers) it is inlined into each export.
+#if defined(_WIN64) && defined(__GNUC__)
 #define HE_DELIVER_INLINE [[gnu::noinline]] inline
 #define HE_EXACT_PARAMETERS char *Buffer, std::int32_t MaxLen, const char *text
 #define HE_EXACT_ARGUMENTS(text) Buffer, MaxLen, text
 #else
-#define HE_DELIVER_CONVENTION
-#define HE_DELIVER_EXACT_CONVENTION
 #define HE_DELIVER_INLINE inline
 #define HE_EXACT_PARAMETERS const char *text, char *Buffer, std::int32_t MaxLen
 #define HE_EXACT_ARGUMENTS(text) text, Buffer, MaxLen
@@ -122,43 +112,37 @@ HE_ALWAYS_INLINE void exact(char* d, const char* s) {
 // written and the text is read no further than the bytes copied. A null
 // Buffer is a caller's error the module survives: nothing is written and null
 // is returned.
-// DeliverText's copy of more than 47 bytes, apart, so that the short copies,
-// the common cut, need no more registers than they use; n is already the
-// number of bytes to deliver.
-[[gnu::noinline]] inline char* HE_DELIVER_CONVENTION DeliverLong(const char* text, std::uint32_t n, char* Buffer,
-                                                                std::int32_t) noexcept {
-#if defined(__i386__) && defined(__GNUC__)
-    // Up to 127 bytes the string move, whose cost is flat there, beats the
-    // word moves; above, it slows down.
-    if (n < 128) {
-        char* d = Buffer;
-        std::uint32_t count = n;
-        asm volatile("rep movsb" : "+D"(d), "+S"(text), "+c"(count) : : "memory");
-        Buffer[n] = '\0';
-        return Buffer;
-    }
-#endif
+// A copy of more than 47 bytes goes apart, so that the short copies, the
+// common cut, take the fewest branches; n is already the number of bytes to
+// deliver.
+[[gnu::noinline]] inline char* DeliverLong(const char* text, std::uint32_t n, char* Buffer) noexcept {
     copy::upto<0xFFFFFFFFu>(Buffer, text, n);
     Buffer[n] = '\0';
     return Buffer;
 }
 
-HE_DELIVER_INLINE char* HE_DELIVER_CONVENTION DeliverText(const char* text, std::uint32_t length, char* Buffer,
-                                                         std::int32_t MaxLen) noexcept {
+HE_DELIVER_INLINE char* DeliverText(const char* text, std::uint32_t length, char* Buffer, std::int32_t MaxLen) noexcept {
     if (Buffer == nullptr) return nullptr;
     const auto limit = static_cast<std::uint32_t>(MaxLen);
     const std::uint32_t n = length < limit ? length : limit;
-    if (n > 47) return DeliverLong(text, n, Buffer, MaxLen);
+    if (n > 47) return DeliverLong(text, n, Buffer);
     copy::upto<47>(Buffer, text, n);
     Buffer[n] = '\0';
     return Buffer;
 }
 
+}  // namespace he
+
+#if defined(__i386__) && defined(_WIN32) && defined(__GNUC__)
+#include "deliver_x86.h"
+#else
+namespace he {
+
 // DeliverText for a text of exactly Length bytes: the copy of the whole text,
-// whose length the compiler knows, and for a MaxLen that cuts it, the cut of
-// its length class. Every export of a text of that length shares this routine.
+// whose length the compiler knows, and for a MaxLen that cuts it, DeliverText.
+// Every export of a text of that length shares this routine.
 template <std::uint32_t Length>
-HE_DELIVER_INLINE char* HE_DELIVER_EXACT_CONVENTION DeliverExact(HE_EXACT_PARAMETERS) noexcept {
+HE_DELIVER_INLINE char* DeliverExact(HE_EXACT_PARAMETERS) noexcept {
     if (Buffer == nullptr) return nullptr;
     if constexpr (Length > 0) {
         if (static_cast<std::uint32_t>(MaxLen) < Length) return DeliverText(text, Length, Buffer, MaxLen);
@@ -169,3 +153,4 @@ HE_DELIVER_INLINE char* HE_DELIVER_EXACT_CONVENTION DeliverExact(HE_EXACT_PARAME
 }
 
 }  // namespace he
+#endif

@@ -71,10 +71,11 @@ constexpr unsigned char kCanary = 0xA5;
 
 // Checks one call: the result, the stack, the delivered bytes, the zero
 // byte, and that nothing before the buffer or after the zero byte changed.
-std::string check_call(Export fn, std::string_view text, int max_len) {
-    unsigned char area[kGuard + 300];
+// The buffer starts `offset` bytes past a word boundary.
+std::string check_call(Export fn, std::string_view text, int max_len, std::size_t offset) {
+    alignas(4) unsigned char area[kGuard + 300];
     std::memset(area, kCanary, sizeof area);
-    char* buffer = reinterpret_cast<char*>(area + kGuard);
+    char* buffer = reinterpret_cast<char*>(area + kGuard + offset);
     bool stack_ok = false;
     char* result = call(fn, buffer, max_len, stack_ok);
     const std::size_t n = std::min<std::size_t>(text.size(), static_cast<std::uint32_t>(max_len));
@@ -84,17 +85,19 @@ std::string check_call(Export fn, std::string_view text, int max_len) {
     if (std::memcmp(buffer, text.data(), n) != 0) why += " wrong bytes \"" + he::test::to_utf8(std::string_view(buffer, n)) + "\";";
     if (buffer[n] != 0) why += " no zero byte at " + std::to_string(n) + ";";
     for (std::size_t i = 0; i < sizeof area; ++i) {
-        if (i >= kGuard && i <= kGuard + n) continue;
+        if (i >= kGuard + offset && i <= kGuard + offset + n) continue;
         if (area[i] != kCanary) {
-            why += " wrote outside [0, n] at offset " + std::to_string(static_cast<long>(i) - static_cast<long>(kGuard)) + ";";
+            why += " wrote outside [0, n] at offset " +
+                   std::to_string(static_cast<long>(i) - static_cast<long>(kGuard + offset)) + ";";
             break;
         }
     }
-    return why.empty() ? why : "MaxLen " + std::to_string(max_len) + ":" + why;
+    return why.empty() ? why : "MaxLen " + std::to_string(max_len) + ", Buffer at word offset " + std::to_string(offset) + ":" + why;
 }
 
 // Every export: found by name and by its ordinal, and correct for limits
-// from 0 to past its length, the extremes of int, and a null Buffer.
+// from 0 to past its length, the extremes of int, a buffer at each offset
+// from a word boundary, and a null Buffer.
 void check_export(HMODULE dll, const std::string& name, unsigned ordinal, std::string_view text) {
     auto fn = as_export(GetProcAddress(dll, name.c_str()));
     if (fn == nullptr) return report(false, name + ": not exported");
@@ -102,10 +105,11 @@ void check_export(HMODULE dll, const std::string& name, unsigned ordinal, std::s
     if (by_ordinal != fn) return report(false, name + ": ordinal " + std::to_string(ordinal) + " names another function");
     std::vector<int> limits{-1, INT_MIN, INT_MIN + 1, INT_MAX, 255, 129, 130};
     for (int m = 0; m <= static_cast<int>(text.size()) + 2; ++m) limits.push_back(m);
-    for (const int m : limits) {
-        const std::string why = check_call(fn, text, m);
-        if (!why.empty()) return report(false, name + ": " + why);
-    }
+    for (const int m : limits)
+        for (std::size_t offset = 0; offset < 4; ++offset) {
+            const std::string why = check_call(fn, text, m, offset);
+            if (!why.empty()) return report(false, name + ": " + why);
+        }
     bool stack_ok = false;
     if (call(fn, nullptr, 255, stack_ok) != nullptr || !stack_ok)
         return report(false, name + ": null Buffer not answered with null");

@@ -1,0 +1,114 @@
+// The copy of the 32-bit DLL, written out in the machine's own instructions.
+//
+// Asked for these routines, the compiler lays out the whole text's copy
+// behind a taken branch, reaches a cut through one more jump, and shares one
+// return among the cut's length classes behind four saved registers; each
+// taken branch and each saved register is a measurable share of a call that
+// takes a few nanoseconds. Written out, a call takes the fewest: the export
+// jumps to the routine for its text's length, which falls through to the
+// copy of the whole text, or branches once to the cut, which branches once
+// to the class of its length; every path has its own return.
+//
+// Every routine takes the text in %eax while Buffer and MaxLen stay on the
+// stack as the export received them, returns Buffer in %eax and removes both
+// arguments, as a WINAPI function does. The bytes go through %edx alone, so
+// no register needs saving, except for the string move of the longest texts;
+// only the integer registers are used, so the DLL runs on any x86 CPU.
+#pragma once
+
+#include <cstdint>
+
+// The assembler's macros, shared by the routine of each length and the cut.
+//   HE_WORDS from, to    the words at [from, to) of %eax to %ecx, through %edx
+//   HE_BYTES n           exactly n bytes from the start (a last word, or
+//                        2-byte moves, that ends at n covers any rest)
+//   HE_CUT_CLASS bytes   a cut of bytes to 2 * bytes: the first bytes from
+//                        the start, then from the ends of text and Buffer
+//                        the last bytes, the zero byte and the return
+//   HE_EXACT n           the routine of an n-byte text
+asm(R"asm(
+    .macro HE_WORDS from, to
+    .if \from < \to
+    movl \from(%eax), %edx
+    movl %edx, \from(%ecx)
+    HE_WORDS "(\from + 4)", \to
+    .endif
+    .endm
+
+    .macro HE_BYTES n
+    .if \n >= 4
+    HE_WORDS 0, "(\n & ~3)"
+    .if \n & 3
+    HE_WORDS "(\n - 4)", \n
+    .endif
+    .elseif \n >= 2
+    movw (%eax), %dx
+    movw %dx, (%ecx)
+    .if \n == 3
+    movw 1(%eax), %dx
+    movw %dx, 1(%ecx)
+    .endif
+    .elseif \n == 1
+    movb (%eax), %dl
+    movb %dl, (%ecx)
+    .endif
+    .endm
+
+    .macro HE_CUT_CLASS bytes
+    HE_WORDS 0, \bytes
+    addl 8(%esp), %eax
+    addl 8(%esp), %ecx
+    HE_WORDS "(-\bytes)", 0
+    movb $0, (%ecx)
+    movl 4(%esp), %eax
+    ret $8
+    .endm
+
+    .macro HE_EXACT n
+    movl 4(%esp), %ecx
+    testl %ecx, %ecx
+    je 1f
+    .if \n > 0
+    cmpl $\n, 8(%esp)
+    jb he_deliver_cut
+    .endif
+    .if \n >= 128
+    # The string move, whose start-up costs less here than a move per word.
+    pushl %edi
+    pushl %esi
+    movl %ecx, %edi
+    movl %eax, %esi
+    movl $(\n / 4), %ecx
+    rep movsl
+    popl %esi
+    popl %edi
+    movl 4(%esp), %ecx
+    .if \n & 3
+    HE_WORDS "(\n - 4)", \n
+    .endif
+    .else
+    HE_BYTES \n
+    .endif
+    movb $0, \n(%ecx)
+1:  movl %ecx, %eax
+    ret $8
+    .endm
+)asm");
+
+namespace he {
+
+// The cut: MaxLen bytes, fewer than the text has (at most 128), and the zero
+// byte; Buffer is not null. Reached by a jump from the routine of the text's
+// length (deliver_x86.cpp).
+extern "C" char* __attribute__((regparm(1), stdcall)) DeliverCut(const char* text, char* Buffer,
+                                                                 std::int32_t MaxLen) noexcept
+    __asm__("he_deliver_cut");
+
+// The routine of every text of Length bytes.
+template <std::uint32_t Length>
+[[gnu::naked]] char* __attribute__((regparm(1), stdcall)) DeliverExact(const char*, char*, std::int32_t) noexcept {
+    static_assert(Length <= 129, "the cut copies at most 128 bytes");
+    asm("HE_EXACT %c0" : : "i"(Length));
+}
+
+}  // namespace he
