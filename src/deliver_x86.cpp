@@ -6,7 +6,25 @@
 // the class.
 #include "deliver_x86.h"
 
+// HE_CUT_LAST bytes: from the ends of text and Buffer (MaxLen past their
+// starts) the last bytes, then the zero byte and the return.
+// HE_CUT_CLASS bytes: a cut of bytes to 2 * bytes - 1, the first bytes from
+// the start and the last from the end.
 asm(R"asm(
+    .macro HE_CUT_LAST bytes
+    addl 8(%esp), %eax
+    addl 8(%esp), %ecx
+    HE_WORDS "(-\bytes)", 0
+    movb $0, (%ecx)
+    movl 4(%esp), %eax
+    ret $8
+    .endm
+
+    .macro HE_CUT_CLASS bytes
+    HE_WORDS 0, \bytes
+    HE_CUT_LAST \bytes
+    .endm
+
     .text
     .globl he_deliver_cut
     .p2align 4
@@ -32,12 +50,7 @@ he_deliver_cut:
     jbe .Lcut_last_32
     HE_WORDS 64, 96
 .Lcut_last_32:
-    addl 8(%esp), %eax
-    addl 8(%esp), %ecx
-    HE_WORDS -32, 0
-    movb $0, (%ecx)
-    movl 4(%esp), %eax
-    ret $8
+    HE_CUT_LAST 32
 .Lcut_64_only:
     movb $0, 64(%ecx)
     movl %ecx, %eax

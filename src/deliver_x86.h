@@ -18,13 +18,11 @@
 
 #include <cstdint>
 
-// The assembler's macros, shared by the routine of each length and the cut.
+// The assembler's macros, shared by the routine of each length and the cut
+// (deliver_x86.cpp).
 //   HE_WORDS from, to    the words at [from, to) of %eax to %ecx, through %edx
 //   HE_BYTES n           exactly n bytes from the start (a last word, or
 //                        2-byte moves, that ends at n covers any rest)
-//   HE_CUT_CLASS bytes   a cut of bytes to 2 * bytes: the first bytes from
-//                        the start, then from the ends of text and Buffer
-//                        the last bytes, the zero byte and the return
 //   HE_EXACT n           the routine of an n-byte text
 asm(R"asm(
     .macro HE_WORDS from, to
@@ -52,16 +50,6 @@ asm(R"asm(
     movb (%eax), %dl
     movb %dl, (%ecx)
     .endif
-    .endm
-
-    .macro HE_CUT_CLASS bytes
-    HE_WORDS 0, \bytes
-    addl 8(%esp), %eax
-    addl 8(%esp), %ecx
-    HE_WORDS "(-\bytes)", 0
-    movb $0, (%ecx)
-    movl 4(%esp), %eax
-    ret $8
     .endm
 
     .macro HE_EXACT n
