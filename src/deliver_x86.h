@@ -11,24 +11,28 @@
 //
 // Every routine takes the text in %eax while Buffer and MaxLen stay on the
 // stack as the export received them, returns Buffer in %eax and removes both
-// arguments, as a WINAPI function does. The bytes go through %edx alone, so
-// no register needs saving, except for the string move of the longest texts;
-// only the integer registers are used, so the DLL runs on any x86 CPU.
+// arguments, as a WINAPI function does. Inside, the text moves to %ecx and
+// Buffer, the result, is loaded into %eax and written through it; the bytes
+// go through %edx alone, so no register needs saving, except for the string
+// move of the longest text. Only the integer registers are used, so the DLL
+// runs on any x86 CPU.
 #pragma once
 
 #include <cstdint>
 
 // The assembler's macros, shared by the routine of each length and the cut
-// (deliver_x86.cpp).
-//   HE_WORDS from, to    the words at [from, to) of %eax to %ecx, through %edx
+// (deliver_x86.cpp). The text is read through %ecx and Buffer, which is
+// also the result, written through %eax.
+//   HE_WORDS from, to    the words at [from, to) of the text to Buffer,
+//                        through %edx
 //   HE_BYTES n           exactly n bytes from the start (a last word, or
 //                        2-byte moves, that ends at n covers any rest)
 //   HE_EXACT n           the routine of an n-byte text
 asm(R"asm(
     .macro HE_WORDS from, to
     .if \from < \to
-    movl \from(%eax), %edx
-    movl %edx, \from(%ecx)
+    movl \from(%ecx), %edx
+    movl %edx, \from(%eax)
     HE_WORDS "(\from + 4)", \to
     .endif
     .endm
@@ -40,21 +44,24 @@ asm(R"asm(
     HE_WORDS "(\n - 4)", \n
     .endif
     .elseif \n >= 2
-    movw (%eax), %dx
-    movw %dx, (%ecx)
+    movw (%ecx), %dx
+    movw %dx, (%eax)
     .if \n == 3
-    movw 1(%eax), %dx
-    movw %dx, 1(%ecx)
+    movw 1(%ecx), %dx
+    movw %dx, 1(%eax)
     .endif
     .elseif \n == 1
-    movb (%eax), %dl
-    movb %dl, (%ecx)
+    movb (%ecx), %dl
+    movb %dl, (%eax)
     .endif
     .endm
 
     .macro HE_EXACT n
-    movl 4(%esp), %ecx
-    testl %ecx, %ecx
+    .if \n > 0
+    movl %eax, %ecx
+    .endif
+    movl 4(%esp), %eax
+    testl %eax, %eax
     je 1f
     .if \n > 0
     cmpl $\n, 8(%esp)
@@ -64,33 +71,25 @@ asm(R"asm(
     # The string move, whose start-up costs less here than a move per word.
     pushl %edi
     pushl %esi
-    movl %ecx, %edi
-    movl %eax, %esi
+    movl %eax, %edi
+    movl %ecx, %esi
     movl $(\n / 4), %ecx
     rep movsl
+    .if \n & 3
+    movl (\n - \n / 4 * 4 - 4)(%esi), %edx
+    movl %edx, (\n - \n / 4 * 4 - 4)(%edi)
+    .endif
     popl %esi
     popl %edi
-    movl 4(%esp), %ecx
-    .if \n & 3
-    HE_WORDS "(\n - 4)", \n
-    .endif
     .else
     HE_BYTES \n
     .endif
-    movb $0, \n(%ecx)
-1:  movl %ecx, %eax
-    ret $8
+    movb $0, \n(%eax)
+1:  ret $8
     .endm
 )asm");
 
 namespace he {
-
-// The cut: MaxLen bytes, fewer than the text has (at most 128), and the zero
-// byte; Buffer is not null. Reached by a jump from the routine of the text's
-// length (deliver_x86.cpp).
-extern "C" char* __attribute__((regparm(1), stdcall)) DeliverCut(const char* text, char* Buffer,
-                                                                 std::int32_t MaxLen) noexcept
-    __asm__("he_deliver_cut");
 
 // The routine of every text of Length bytes.
 template <std::uint32_t Length>
