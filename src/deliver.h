@@ -144,7 +144,8 @@ HE_ALWAYS_INLINE void exact(char* d, const char* s) {
     return Buffer;
 }
 
-HE_DELIVER_INLINE char* DeliverText(const char* text, std::uint32_t length, char* Buffer, std::int32_t MaxLen) noexcept {
+HE_DELIVER_INLINE char* DeliverText(const char* text, std::uint32_t length, char* Buffer,
+                                    std::int32_t MaxLen) noexcept {
     if (Buffer == nullptr) return nullptr;
     const auto limit = static_cast<std::uint32_t>(MaxLen);
     const std::uint32_t n = length < limit ? length : limit;

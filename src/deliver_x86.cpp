@@ -1,9 +1,9 @@
 // The cut of the 32-bit DLL (see deliver_x86.h): MaxLen bytes of the text in
 // %ecx to Buffer in %eax, MaxLen below the text's length and so at most 128,
-// then the zero byte. Each class of length is reached by one taken branch and has
-// its own return; within a class the first bytes are copied from the start
-// and the last from the end, so that two runs of words cover any length of
-// the class.
+// then the zero byte. Each class of length is reached by one taken branch
+// and has its own return; within a class the first bytes are copied from the
+// start and the last from the end, so that two runs of words cover any
+// length of the class.
 #include "deliver_x86.h"
 
 // HE_CUT_LAST bytes: from the ends of text and Buffer (MaxLen past their
