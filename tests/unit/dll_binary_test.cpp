@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 
 #include "catalogue/table.h"
@@ -36,6 +37,14 @@ protected:
         ASSERT_EQ(image.error, "") << "build the windows presets first";
         bytes = file_bytes(GetParam().path);
     }
+    // The code at an address of the image, to the end of its section; empty
+    // where no executable section holds the address.
+    std::string_view code_at(std::uint32_t rva) const {
+        for (const auto& s : image.sections)
+            if (rva >= s.rva && rva < s.rva + s.raw_size && (s.characteristics & kExecutable))
+                return std::string_view(bytes).substr(s.file_offset + (rva - s.rva), s.raw_size - (rva - s.rva));
+        return {};
+    }
     // The file bytes of a section, by name.
     std::string_view section(std::string_view name) const {
         for (const auto& s : image.sections)
@@ -53,14 +62,24 @@ TEST_P(DllBinary, ImportsNothingAndHasNoThreadLocalStorage) {
 }
 
 TEST_P(DllBinary, TheEntryPointOnlyReportsSuccess) {
-    for (const auto& s : image.sections) {
-        if (image.entry_rva < s.rva || image.entry_rva >= s.rva + s.size) continue;
-        EXPECT_TRUE(s.characteristics & kExecutable);
-        const auto code = std::string_view(bytes).substr(s.file_offset + (image.entry_rva - s.rva), GetParam().entry_code.size());
-        EXPECT_EQ(code, GetParam().entry_code);
-        return;
+    EXPECT_EQ(code_at(image.entry_rva).substr(0, GetParam().entry_code.size()), GetParam().entry_code);
+}
+
+// Every export reaches the copy of its text in one jump at most. Folded
+// together, exports of the same text would be jumps to one another, a jump
+// more on every call.
+TEST_P(DllBinary, NoExportJumpsToAnother) {
+    std::set<std::uint32_t> entries;
+    for (const auto& e : image.exports) entries.insert(e.rva);
+    for (const auto& e : image.exports) {
+        const auto code = code_at(e.rva);
+        ASSERT_GE(code.size(), 5u) << e.name;
+        const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(code[i]); };
+        std::uint32_t target = 0;
+        if (byte(0) == 0xEB) target = e.rva + 2 + static_cast<std::uint32_t>(static_cast<std::int8_t>(byte(1)));
+        if (byte(0) == 0xE9) target = e.rva + 5 + (byte(1) | byte(2) << 8 | byte(3) << 16 | static_cast<std::uint32_t>(byte(4)) << 24);
+        EXPECT_FALSE(entries.count(target)) << e.name << " is a jump to another export";
     }
-    ADD_FAILURE() << "no section holds the entry point";
 }
 
 TEST_P(DllBinary, NothingWritableAndTheTextsReadOnly) {
