@@ -10,7 +10,8 @@
 
 namespace he {
 
-// Every export hands its text to DeliverExact for the text's length.
+// Every export of a text hands it to DeliverExact for the text's length
+// (an export of the empty text stores its zero byte itself).
 // On 32-bit x86, the shipped DLL, that routine is written out in assembly
 // (deliver_x86.h): each export is one move of its text's address to a
 // register and a jump to the routine, which finds Buffer and MaxLen on the

@@ -57,16 +57,12 @@ asm(R"asm(
     .endm
 
     .macro HE_EXACT n
-    .if \n > 0
     movl %eax, %ecx
-    .endif
     movl 4(%esp), %eax
     testl %eax, %eax
     je 1f
-    .if \n > 0
     cmpl $\n, 8(%esp)
     jb he_deliver_cut
-    .endif
     .if \n >= 128
     # The string move, whose start-up costs less here than a move per word.
     pushl %edi
@@ -94,7 +90,7 @@ namespace he {
 // The routine of every text of Length bytes.
 template <std::uint32_t Length>
 [[gnu::naked]] char* __attribute__((regparm(1), stdcall)) DeliverExact(const char*, char*, std::int32_t) noexcept {
-    static_assert(Length <= 129, "the cut copies at most 128 bytes");
+    static_assert(Length > 0 && Length <= 129, "an empty text's export needs no routine; the cut copies at most 128 bytes");
     asm("HE_EXACT %c0" : : "i"(Length));
     __builtin_unreachable();  // every path returns in the assembly: no trap after it
 }

@@ -33,5 +33,8 @@ using HeExport = char* HE_WINAPI (*)(char* Buffer, int MaxLen);
                       he::rules::field_captions(he::kCatalogueOrder))>());                                                       \
     extern "C" char* HE_WINAPI Name(char* Buffer, int MaxLen) {                                      \
         constexpr auto text = he::cp1255::text<Text>();                                               \
-        return he::DeliverExact<text.size()>(HE_EXACT_ARGUMENTS(text.data()));                         \
+        if constexpr (text.empty()) /* only the zero byte: nothing to share, nothing to jump to */   \
+            return Buffer != nullptr ? (*Buffer = '\0', Buffer) : nullptr;                            \
+        else                                                                                          \
+            return he::DeliverExact<text.size()>(HE_EXACT_ARGUMENTS(text.data()));                     \
     }
