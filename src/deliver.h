@@ -168,11 +168,10 @@ namespace he {
 // Every export of a text of that length shares this routine.
 template <std::uint32_t Length>
 HE_DELIVER_INLINE char* DeliverExact(HE_EXACT_PARAMETERS) noexcept {
+    static_assert(Length > 0, "an empty text's export needs no routine");
     if (Buffer == nullptr) return nullptr;
-    if constexpr (Length > 0) {
-        if (static_cast<std::uint32_t>(MaxLen) < Length) return DeliverText(text, Length, Buffer, MaxLen);
-        copy::exact<Length>(Buffer, text);
-    }
+    if (static_cast<std::uint32_t>(MaxLen) < Length) return DeliverText(text, Length, Buffer, MaxLen);
+    copy::exact<Length>(Buffer, text);
     Buffer[Length] = '\0';
     return Buffer;
 }
