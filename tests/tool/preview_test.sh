@@ -7,6 +7,8 @@ set -u
 hecat=$1
 source "$(dirname "$0")/../common/checks.sh"
 browse() {  # browse URL: the page's DOM after its scripts ran, in $work/dom
+    # The browser's profile, caches and settings stay in the scratch folder.
+    HOME=$work XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache \
     chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking \
              --disable-component-update --disable-sync --user-data-dir="$work/profile" --dump-dom "$1" \
              >"$work/dom" 2>"$work/browser.log"
