@@ -1,43 +1,113 @@
 #!/usr/bin/env bash
-# The release archive as a packager makes it: two clean runs give the same
-# zip; signing with a throwaway certificate gives DLLs that osslsigncode
-# accepts and whose sections and exports are those of the unsigned ones; a
-# missing or wrong certificate or key is refused with nothing written.
+# The release archive as a packager makes it, from a clean commit of the
+# working tree: two runs give the same zip, under one top folder, its text in
+# CRLF; a modified tree is refused, or marked as not a release on request;
+# signing with a throwaway certificate and a timestamp authority on the
+# loopback address gives timestamped DLLs whose sections and exports are
+# those of the unsigned ones, in a zip of their own; bad certificates, keys
+# and timestamp servers are refused with nothing written; cmake --install
+# puts the licence and notice beside the documentation.
 #   dist_test.sh SOURCE_DIR OBJDUMP   (an objdump that reads 32-bit and 64-bit PE files)
 set -u
 source_dir=$1 objdump=$2
 source "$(dirname "$0")/../common/checks.sh"
+tree=$work/tree
+# The working tree as it stands, committed in a repository of its own.
+mkdir "$tree"
+git -C "$source_dir" ls-files -co --exclude-standard -z | (cd "$source_dir" && xargs -0 tar -cf - --) | tar -C "$tree" -xf -
+git -C "$tree" init -q && git -C "$tree" add -A &&
+    GIT_COMMITTER_DATE=2026-12-09T00:00:00Z GIT_AUTHOR_DATE=2026-12-09T00:00:00Z \
+    git -C "$tree" -c user.name=test -c user.email=test@localhost commit -qm tree
+
 dist() {  # dist OUT_DIR [ARG...]: ./dev dist into OUT_DIR, output in $work/log
     local out=$1
     shift
-    (cd "$source_dir" && HE_DIST_DIR=$out ./dev dist "$@") >"$work/log" 2>&1
+    (cd "$tree" && HE_DIST_DIR=$out ./dev dist "$@") >"$work/log" 2>&1
+}
+refused() {  # refused DESCRIPTION ARG...: exit 2, one line, nothing written
+    local what=$1
+    shift
+    dist "$work/bad" "$@"
+    local status=$?
+    ok "$what: exit status 2" [ "$status" -eq 2 ]
+    ok "$what: says why in one line" [ "$(grep -c '^dev: ' "$work/log")" -eq 1 ]
+    ok "$what: nothing written" [ ! -e "$work/bad" ]
 }
 
-version=$(sed -nE 's/^project\(DLLTranslation_HE VERSION ([0-9.]+).*/\1/p' "$source_dir/CMakeLists.txt")
-zip=DLLTranslation_HE-$version.zip
+version=$(sed -nE 's/^project\(DLLTranslation_HE VERSION ([0-9.]+).*/\1/p' "$tree/CMakeLists.txt")
+name=DLLTranslation_HE-$version
+zip=$name.zip
 
 ok "first run" dist "$work/one"
-ok "second run" dist "$work/two"
-ok "two clean runs give the same zip" cmp "$work/one/$zip" "$work/two/$zip"
-ok "the archive's entries, in order" [ "$(unzip -Z1 "$work/one/$zip" | tr '\n' ' ')" = \
-    "LICENSE NOTICE README.txt SHA256SUMS x64/DLLTranslation_HE.dll x86/DLLTranslation_HE.dll " ]
+ok "the archive's entries, in order, in one folder" [ "$(unzip -Z1 "$work/one/$zip" | tr '\n' ' ')" = \
+    "$name/LICENSE $name/NOTICE $name/README.txt $name/SHA256SUMS $name/x64/DLLTranslation_HE.dll $name/x86/DLLTranslation_HE.dll " ]
 mkdir "$work/unsigned"
 (cd "$work/unsigned" && unzip -q "$work/one/$zip")
-ok "the checksums hold" sh -c "cd '$work/unsigned' && sha256sum --quiet -c SHA256SUMS"
+files=$work/unsigned/$name
+ok "the checksums hold" sh -c "cd '$files' && sha256sum --quiet -c SHA256SUMS"
+for f in LICENSE NOTICE README.txt SHA256SUMS; do
+    ok "$f has CRLF line endings" [ "$(grep -c $'\r$' "$files/$f")" -eq "$(wc -l <"$files/$f")" ]
+done
+ok "README.txt names the version" grep -q "folder, $name" "$files/README.txt"
 
-# A throwaway certificate, and another key that does not belong to it.
+# A change that is not committed: refused, or marked as not a release.
+echo "// changed" >>"$tree/src/entry.cpp"
+refused "a modified tree"
+ok "a modified tree: the change is named" grep -q 'src/entry.cpp' "$work/log"
+ok "--allow-modified" dist "$work/modified" --allow-modified
+mkdir "$work/modified-files"
+(cd "$work/modified-files" && unzip -q "$work/modified/$name-modified.zip")
+utf16() { perl -0777 -ne 'BEGIN { $s = join "", map { "$_\0" } split //, shift } exit(index($_, $s) < 0)' "$1" "$2"; }
+ok "--allow-modified: the DLL says it is not a release" \
+    utf16 "$version (modified, not a release)" "$work/modified-files/$name-modified/x86/DLLTranslation_HE.dll"
+git -C "$tree" checkout -q src/entry.cpp
+
+# A throwaway certificate, another key that does not belong to it, and a
+# timestamp authority whose certificate a test CA issued.
 openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 2 \
     -subj "/CN=DLLTranslation_HE test" 2>/dev/null
 openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out "$work/other.pem" 2>/dev/null
 echo "not a certificate" >"$work/junk.pem"
-
-ok "signed run" dist "$work/signed" --sign "$work/cert.pem" "$work/key.pem"
+cat >"$work/tsa.cnf" <<EOF
+[ tsa ]
+default_tsa = tsa_config
+[ tsa_config ]
+serial = $work/tsa.serial
+crypto_device = builtin
+signer_digest = sha256
+default_policy = 1.2.3.4.1
+digests = sha256, sha384, sha512
+accuracy = secs:1
+ordering = yes
+tsa_name = no
+ess_cert_id_chain = no
+ess_cert_id_alg = sha256
+[ tsa_cert ]
+basicConstraints = critical,CA:false
+extendedKeyUsage = critical,timeStamping
+keyUsage = critical,digitalSignature
+EOF
+echo 01 >"$work/tsa.serial"
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/tsa-ca.key" -out "$work/tsa-ca.pem" -days 2 -subj "/CN=test TSA CA" 2>/dev/null
+openssl req -newkey rsa:2048 -nodes -keyout "$work/tsa.key" -out "$work/tsa.csr" -subj "/CN=test TSA" 2>/dev/null
+openssl x509 -req -in "$work/tsa.csr" -CA "$work/tsa-ca.pem" -CAkey "$work/tsa-ca.key" -CAcreateserial \
+    -out "$work/tsa.pem" -days 2 -extfile "$work/tsa.cnf" -extensions tsa_cert 2>/dev/null
+serve() {  # serve [--junk]: a timestamp server on loopback; its port in $port
+    coproc TSA { exec python3 "$(dirname "$0")/tsa_server.py" "$work/tsa.cnf" "$work/tsa.key" "$work/tsa.pem" "$@" 2>/dev/null; }
+    read -r port <&"${TSA[0]}"
+}
+serve
+ok "signed and timestamped run" dist "$work/signed" --sign "$work/cert.pem" "$work/key.pem" --timestamp "http://127.0.0.1:$port"
+kill "$TSA_PID" 2>/dev/null
+wait "$TSA_PID" 2>/dev/null
+ok "two clean runs give the same zip, and signing keeps it" cmp "$work/signed/$zip" "$work/one/$zip"
 mkdir "$work/signed-files"
-(cd "$work/signed-files" && unzip -q "$work/signed/$zip")
+(cd "$work/signed-files" && unzip -q "$work/signed/$name-signed.zip")
 exports() { "$objdump" -p "$1" | sed -n '/^There is an export table/,$p'; }
 for arch in x86 x64; do
-    signed=$work/signed-files/$arch/DLLTranslation_HE.dll unsigned=$work/unsigned/$arch/DLLTranslation_HE.dll
-    ok "$arch signature verifies" sh -c "osslsigncode verify -CAfile '$work/cert.pem' -in '$signed' >'$work/verify' 2>&1"
+    signed=$work/signed-files/$name/$arch/DLLTranslation_HE.dll unsigned=$files/$arch/DLLTranslation_HE.dll
+    ok "$arch signature verifies" sh -c "osslsigncode verify -CAfile '$work/cert.pem' -TSA-CAfile '$work/tsa-ca.pem' -in '$signed' >'$work/verify' 2>&1"
+    ok "$arch signature is timestamped" grep -q 'Timestamp time:' "$work/verify"
     sections=$("$objdump" -h "$unsigned" | tail -n +3)
     ok "$arch sections read" grep -q '\.rdata' <<<"$sections"
     ok "$arch sections unchanged by signing" [ "$("$objdump" -h "$signed" | tail -n +3)" = "$sections" ]
@@ -45,21 +115,28 @@ for arch in x86 x64; do
     ok "$arch exports unchanged by signing" [ "$(exports "$signed")" = "$(exports "$unsigned")" ]
 done
 
-# Bad certificates and keys: exit 2, one line, nothing written.
-refused() {  # refused DESCRIPTION ARG...
-    local what=$1
-    shift
-    dist "$work/bad" --sign "$@"
-    local status=$?
-    ok "$what: exit status 2" [ "$status" -eq 2 ]
-    ok "$what: says why" grep -q '^dev: ' "$work/log"
-    ok "$what: nothing written" [ ! -e "$work/bad" ]
-}
-refused "missing certificate" "$work/none.pem" "$work/key.pem"
-refused "missing key" "$work/cert.pem" "$work/none.pem"
-refused "not a certificate" "$work/junk.pem" "$work/key.pem"
-refused "a key of another certificate" "$work/cert.pem" "$work/other.pem"
-dist "$work/bad" --sign "$work/cert.pem"
-ok "--sign without a key: exit status 2" [ $? -eq 2 ]
+# Bad certificates, keys and timestamp servers.
+refused "missing certificate" --sign "$work/none.pem" "$work/key.pem"
+refused "missing key" --sign "$work/cert.pem" "$work/none.pem"
+refused "not a certificate" --sign "$work/junk.pem" "$work/key.pem"
+refused "a key of another certificate" --sign "$work/cert.pem" "$work/other.pem"
+refused "--sign without a key" --sign "$work/cert.pem"
+refused "--timestamp without --sign" --timestamp http://127.0.0.1:9
+refused "an unreachable timestamp server" --sign "$work/cert.pem" "$work/key.pem" --timestamp http://127.0.0.1:9
+serve --junk
+refused "a server that is no timestamp authority" --sign "$work/cert.pem" "$work/key.pem" --timestamp "http://127.0.0.1:$port"
+kill "$TSA_PID" 2>/dev/null
+
+# cmake --install: the DLL, and the licence and notice beside the documentation.
+(cd "$tree" && cmake --preset windows-x86 >/dev/null && cmake --build --preset windows-x86 --target DLLTranslation_HE >/dev/null)
+ok "install" sh -c "cmake --install '$tree/build/windows-x86' --prefix '$work/prefix' >/dev/null"
+for f in bin/DLLTranslation_HE.dll share/doc/DLLTranslation_HE/LICENSE share/doc/DLLTranslation_HE/NOTICE; do
+    ok "install writes $f" [ -f "$work/prefix/$f" ]
+done
+rm "$tree/LICENSE"
+cmake --install "$tree/build/windows-x86" --prefix "$work/prefix2" >"$work/log" 2>&1
+ok "install without LICENSE fails" [ $? -ne 0 ]
+ok "install without LICENSE names it" grep -q 'LICENSE is missing' "$work/log"
+ok "install without LICENSE writes nothing" [ ! -e "$work/prefix2" ]
 
 finish

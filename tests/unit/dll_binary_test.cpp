@@ -59,6 +59,7 @@ TEST_P(DllBinary, ImportsNothingAndHasNoThreadLocalStorage) {
     EXPECT_EQ(image.machine, GetParam().machine);
     EXPECT_TRUE(image.imports.empty()) << "imports " << image.imports.front();
     EXPECT_FALSE(image.has_tls) << "a TLS directory runs callbacks at every thread start";
+    EXPECT_EQ(bytes.find("GCC: ("), std::string::npos) << "a compiler identification string";
 }
 
 TEST_P(DllBinary, TheEntryPointOnlyReportsSuccess) {
@@ -97,11 +98,12 @@ TEST_P(DllBinary, NothingWritableAndTheTextsReadOnly) {
     }
 }
 
-// Properties > Details and installers read the version resource; the editor
-// reads GetTrVersion. Both say the module's version.
+// Properties > Details and installers read the version resource, which says
+// the release's version; the editor reads GetTrVersion, the identity value of
+// the translation, which releases do not change.
 TEST_P(DllBinary, CarriesTheHebrewVersionResource) {
-    EXPECT_EQ(image.image_version[0], 1);
-    EXPECT_EQ(image.image_version[1], 0);
+    EXPECT_EQ(image.image_version[0], HE_VERSION_MAJOR);
+    EXPECT_EQ(image.image_version[1], HE_VERSION_MINOR);
     EXPECT_EQ(image.subsystem, 2) << "a GUI DLL";
     EXPECT_EQ(image.version_language, 0x040Du);
     const auto info = he::test::read_version(image.version_resource);
@@ -113,20 +115,19 @@ TEST_P(DllBinary, CarriesTheHebrewVersionResource) {
         return v;
     };
     EXPECT_EQ(u32(0), 0xFEEF04BDu) << "VS_FIXEDFILEINFO signature";
-    EXPECT_EQ(u32(8), 0x00010000u) << "file version 1.0";
-    EXPECT_EQ(u32(16), 0x00010000u) << "product version 1.0";
+    const std::uint32_t major_minor = (HE_VERSION_MAJOR << 16) | HE_VERSION_MINOR;
+    EXPECT_EQ(u32(8), major_minor) << "file version " HE_VERSION;
+    EXPECT_EQ(u32(16), major_minor) << "product version " HE_VERSION;
+    EXPECT_EQ(u32(28), 0u) << "a release: no private-build flag";
     EXPECT_EQ(u32(32), 0x00040004u) << "VOS_NT_WINDOWS32";
     EXPECT_EQ(u32(36), 2u) << "VFT_DLL";
     const std::string strings = "VS_VERSION_INFO/StringFileInfo/040D04E7/";
     EXPECT_EQ(info.get(strings + "OriginalFilename"), "DLLTranslation_HE.dll");
     EXPECT_EQ(info.get(strings + "InternalName"), "DLLTranslation_HE");
-    EXPECT_EQ(info.get(strings + "FileVersion"), "1.0");
+    EXPECT_EQ(info.get(strings + "FileVersion"), HE_VERSION);
+    EXPECT_EQ(info.get(strings + "ProductVersion"), HE_VERSION);
     for (auto key : {"CompanyName", "FileDescription", "LegalCopyright", "ProductName"})
         EXPECT_NE(info.get(strings + key), "<missing>") << key;
-    std::string version;
-    for (const auto& e : he::identity_entries())
-        if (e.name == "GetTrVersion") version = e.text;
-    EXPECT_EQ(info.get(strings + "ProductVersion"), version) << "the version the editor reads";
     EXPECT_EQ(info.get("VS_VERSION_INFO/VarFileInfo/Translation"), std::string("\x0D\x04\xE7\x04", 4));
 }
 
