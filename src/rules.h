@@ -51,6 +51,7 @@ inline constexpr std::size_t kLongestLabel = 33;
 // wording.
 inline constexpr std::string_view kSharedTexts[] = {
     "GetTrMnuUndo GetTrMnuPurge",
+    "GetTrMnuBlur GetTrHntBlurTool",
     "GetTrMnuRedo GetTrMnuRepeat",
     "GetTrMnuImagePlugin GetTrMnuToolsPlugin",
     "GetTrMnuTiles GetTrMnuWallpaperTile",
