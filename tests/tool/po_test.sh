@@ -13,8 +13,8 @@ fresh() {  # a copy of the files an import may rewrite, as the repository has th
     cp "$source_dir/tests/data/texts.txt" "$work/repo/tests/data/"
     cp -r "$work/repo" "$work/before"
 }
-import() {  # import PO: status in $status, output in $work/out
-    (cd "$work/repo" && "$hecat" import "$1") >"$work/out" 2>&1
+import() {  # import [OPTION...] PO: status in $status, output in $work/out
+    (cd "$work/repo" && "$hecat" import "$@") >"$work/out" 2>&1
     status=$?
 }
 unchanged() { diff -r "$work/before" "$work/repo" >/dev/null; }
@@ -28,7 +28,11 @@ reword() {
 }
 
 "$hecat" export --format po --output "$work/he.po"
-ok "one unit per catalogue entry" [ "$(grep -c '^msgctxt' "$work/he.po")" -eq 736 ]
+ok "one unit per catalogue entry with wording" [ "$(grep -c '^msgctxt' "$work/he.po")" -eq 735 ]
+ok "no unit for a text empty by rule" sh -c "! grep -q 'msgctxt \"GetTrFmtFileDate\"' '$work/he.po'"
+ok "line breaks written as translators' tools write them" sh -c "grep -q 'msgstr .*\\\\n' '$work/he.po' && ! grep -qF '\\r' '$work/he.po'"
+ok "msgcat and msgattrib say nothing of the export" sh -c "msgcat '$work/he.po' 2>&1 >/dev/null | grep -q . && exit 1; msgattrib '$work/he.po' 2>&1 >/dev/null | grep -q . && exit 1; exit 0"
+ok "the deliberate blank is said to be" grep -qF '#. The blank at the start is deliberate' "$work/he.po"
 ok "c-format on the templates alone" [ "$(grep -c '^#, c-format' "$work/he.po")" -eq 50 ]
 ok "msgfmt -c accepts the export without a word" sh -c "msgfmt -c -o /dev/null '$work/he.po' 2>'$work/msgfmt' && [ ! -s '$work/msgfmt' ]"
 ok "a field caption as a reader reads it" grep -qF 'msgstr "רקע :"' "$work/he.po"
@@ -48,6 +52,8 @@ reword "$work/edited.po" GetTrDlgTwain1 "לא תומכת" "אינה תומכת"
 reword "$work/edited.po" GetTrFmtExploreProperties "שם קובץ" "שם הקובץ"
 edit "$work/edited.po" GetTrDlgPrint1 "הרוחב חייב להיות בין %1\$f לבין %2\$f !"
 import "$work/edited.po"
+ok "a quoted text changes only when asked" grep -q 'GetTrDlgBatch1: quoted from the editor' "$work/out"
+import --change-quoted "$work/edited.po"
 ok "the edited import succeeds" [ "$status" -eq 0 ] || cat "$work/out"
 ok "menu caption stored" grep -qF 'OPEN(GetTrMnuNew,                "קובץ חדש",' "$work/repo/src/catalogue/menus.inc"
 ok "field caption stored with its colon first" grep -qF 'OPEN(GetTrLblWidth,                ": רוחב התמונה",' "$work/repo/src/catalogue/labels.inc"
@@ -93,5 +99,87 @@ import "$work/skip.po"
 ok "fuzzy and empty units: the import succeeds" [ "$status" -eq 0 ]
 ok "fuzzy and empty units are reported" sh -c "grep -q 'GetTrMnuNew: not translated' '$work/out' && grep -q 'GetTrMnuOpen: fuzzy' '$work/out'"
 ok "fuzzy and empty units change nothing" unchanged
+
+# A file exported before a change to the tables, as older exports record it:
+# GetTrMnuSave read "שמור" then, the tables now say otherwise.
+digest() { python3 -c 'import sys
+h = 14695981039346656037
+for b in sys.argv[1].encode():
+    h = ((h ^ b) * 1099511628211) % 2**64
+print("%016x" % h)' "$1"; }
+stale() {  # stale PO FILE_TEXT: GetTrMnuSave exported as "שמור", now FILE_TEXT in the file
+    cp "$work/he.po" "$1"
+    edit "$1" GetTrMnuSave "$2"
+    BASE=$(digest "שמור") perl -0 -i -pe 's/hecat-base: \w+(\n#: [^\n]*\nmsgctxt "GetTrMnuSave")/hecat-base: $ENV{BASE}$1/' "$1"
+    edit "$1" GetTrMnuNew "קובץ חדש"
+}
+fresh
+stale "$work/stale.po" "שמור"
+import "$work/stale.po"
+ok "a stale file: the translator's change lands" grep -qF '"קובץ חדש"' "$work/repo/src/catalogue/menus.inc"
+ok "a stale file: the later change to the tables stays" grep -qF "$(grep -F '(GetTrMnuSave,' "$source_dir/src/catalogue/menus.inc")" "$work/repo/src/catalogue/menus.inc"
+ok "a stale file: says what it kept" grep -q 'GetTrMnuSave: changed in the tables since the export' "$work/out"
+stale "$work/conflict.po" "שמור קובץ"
+refused "a conflict" "$work/conflict.po" 'GetTrMnuSave: changed both in the file and in the tables since the export: at export unknown'
+ok "a conflict names the three texts" grep -qF 'in the file "שמור קובץ"' "$work/out"
+fresh
+import --prefer-file "$work/conflict.po"
+ok "--prefer-file takes the file's text" grep -qF '"שמור קובץ"' "$work/repo/src/catalogue/menus.inc"
+fresh
+grep -v 'X-Hecat-\|hecat-base' "$work/he.po" >"$work/bare.po"
+edit "$work/bare.po" GetTrMnuNew "קובץ חדש"
+import "$work/bare.po"
+ok "a file with no record imports as before" grep -qF '"קובץ חדש"' "$work/repo/src/catalogue/menus.inc"
+ok "a file with no record says conflicts cannot be told" grep -q 'no record of the tables' "$work/out"
+
+# Files as translators' tools and mishaps leave them.
+fresh
+cp "$work/he.po" "$work/r.po"
+edit "$work/r.po" GetTrDlgBatch1 'שורה\rשנייה !'
+sed -i 's/\\n/\\r/g' "$work/r.po"
+import --change-quoted "$work/r.po"
+ok "an older file's \\r still imports" grep -qF 'FIXED(GetTrDlgBatch1,   "שורה\r! שנייה",' "$work/repo/src/catalogue/messages.inc"
+fresh
+printf '\xEF\xBB\xBF' | cat - "$work/he.po" >"$work/bom.po"
+edit "$work/bom.po" GetTrMnuNew "קובץ חדש"
+import "$work/bom.po"
+ok "a byte order mark is passed over" grep -qF '"קובץ חדש"' "$work/repo/src/catalogue/menus.inc"
+cp "$work/he.po" "$work/nul.po"
+edit "$work/nul.po" GetTrMnuCloseAll 'סגירת\0 כל החלונות'
+refused "a zero byte" "$work/nul.po" "nul.po:"
+ok "a zero byte is named" grep -q 'U+0000 NULL' "$work/out"
+: >"$work/empty.po"
+refused "an empty file" "$work/empty.po" "holds no unit"
+head -c 100000 "$work/he.po" >"$work/cut.po"
+refused "a file cut short" "$work/cut.po" "cut short"
+refused "a binary file" "$hecat" "findings (the first 20 shown)"
+ok "a binary file: at most 21 lines" [ "$(wc -l <"$work/out")" -le 21 ]
+mkdir -p "$work/repo/src/sub"
+(cd "$work/repo/src/sub" && "$hecat" import "$work/he.po") >"$work/out" 2>&1
+ok "from a subfolder: one line" sh -c "[ \$(wc -l <'$work/out') -eq 1 ] && grep -q 'top folder' '$work/out'"
+rmdir "$work/repo/src/sub"
+fresh
+sed -i 's/"חדש"/"חדש מאוד"/' "$work/repo/src/catalogue/menus.inc"
+cp -r "$work/repo" "$work/before"
+import "$work/he.po"
+ok "tables hecat was not built with: refused" [ "$status" -eq 2 ]
+ok "tables hecat was not built with: says to build" sh -c "[ \$(wc -l <'$work/out') -eq 1 ] && grep -q 'run ./dev build' '$work/out'"
+
+# All or nothing across files: a quoted and a written text change two files.
+cp "$work/he.po" "$work/two.po"
+edit "$work/two.po" GetTrMnuNew "קובץ חדש"
+edit "$work/two.po" GetTrDlgBatch1 "אין קבצים לעיבוד !"
+fresh
+chmod 444 "$work/repo/tests/data/texts.txt"
+cp -p "$work/repo/tests/data/texts.txt" "$work/before/tests/data/texts.txt"
+import --change-quoted "$work/two.po"
+ok "a read-only file: refused" [ "$status" -eq 2 ]
+ok "a read-only file: no file changed" unchanged
+ok "a read-only file: nothing left behind" [ -z "$(find "$work/repo" -name '.hecat-*')" ]
+fresh
+(ulimit -f 24; trap '' XFSZ; cd "$work/repo" && "$hecat" import --change-quoted "$work/two.po") >"$work/out" 2>&1
+ok "a full disk: refused" grep -q 'no file changed' "$work/out"
+ok "a full disk: no file changed" unchanged
+ok "a full disk: nothing left behind" [ -z "$(find "$work/repo" -name '.hecat-*')" ]
 
 finish

@@ -39,7 +39,7 @@ constexpr const char* kUsage =
     "       hecat show NAME [--max N]\n"
     "       hecat check\n"
     "       hecat export --format json|csv|po [--output FILE]\n"
-    "       hecat import FILE.po     (from the repository's top folder)\n"
+    "       hecat import [--prefer-file] [--change-quoted] FILE.po   (from the repository's top folder)\n"
     "       hecat preview [--output FILE | --terminal]\n"
     "--output writes the whole file or nothing; errors print one line and exit with status 2.\n";
 
@@ -142,6 +142,19 @@ int write_output(const std::string& content, const std::map<std::string, std::st
     return write_file(it->second, content);
 }
 
+// The commit of the tables, as git knows it, for the PO header; "unknown"
+// outside a git checkout.
+std::string tables_commit() {
+    FILE* pipe = ::popen("git rev-parse HEAD 2>/dev/null", "r");
+    if (pipe == nullptr) return "unknown";
+    char buffer[64] = {};
+    const bool read = std::fgets(buffer, sizeof buffer, pipe) != nullptr;
+    if (::pclose(pipe) != 0 || !read) return "unknown";
+    std::string commit(buffer);
+    while (!commit.empty() && (commit.back() == '\n' || commit.back() == '\r')) commit.pop_back();
+    return commit;
+}
+
 int list(const Args& args) {
     if (!args.operands.empty()) throw Usage{"list takes no operand"};
     const auto family = args.options.find("--family"), pattern = args.options.find("--name");
@@ -230,8 +243,66 @@ int export_rows(const Args& args) {
     if (format == args.options.end() || (format->second != "json" && format->second != "csv" && format->second != "po"))
         throw Usage{"export needs --format json, csv or po"};
     const std::string& f = format->second;
-    return write_output(f == "json" ? json_export(items()) : f == "csv" ? csv_export(items()) : po_export(items(), HE_REVISION),
+    return write_output(f == "json" ? json_export(items()) : f == "csv" ? csv_export(items()) : po_export(items(), HE_REVISION, tables_commit()),
                         args.options);
+}
+
+// Replaces several files as one: every new content is written to a
+// temporary file beside its target and flushed first; only then are they
+// renamed into place, each target's old file kept under a second name until
+// the last rename succeeds and put back if one fails. A target that is not a
+// regular file, or is read-only, is refused before anything is written.
+int write_files(const std::vector<std::pair<std::string, std::string>>& files) {
+    struct Staged {
+        std::string path, target, tmp, old;
+        bool replaced = false;
+    };
+    std::vector<Staged> staged;
+    const auto undo = [&](const std::string& path, const std::string& why) {
+        for (auto it = staged.rbegin(); it != staged.rend(); ++it) {
+            if (it->replaced) ::rename(it->old.c_str(), it->target.c_str());
+            else if (!it->old.empty()) ::unlink(it->old.c_str());
+            if (!it->tmp.empty()) ::unlink(it->tmp.c_str());
+        }
+        std::fprintf(stderr, "hecat: cannot write %s: %s; no file changed\n", path.c_str(), why.c_str());
+        return 2;
+    };
+    for (const auto& [path, content] : files) {
+        Staged s{path, path, {}, {}};
+        if (char* real = ::realpath(path.c_str(), nullptr)) s.target = real, std::free(real);
+        struct stat st {};
+        if (::stat(s.target.c_str(), &st) != 0) return undo(path, std::strerror(errno));
+        if (!S_ISREG(st.st_mode)) return undo(path, "not a regular file");
+        if ((st.st_mode & 0222) == 0 || ::access(s.target.c_str(), W_OK) != 0) return undo(path, "it is read-only");
+        const auto slash = s.target.rfind('/');
+        const std::string folder = slash == std::string::npos ? std::string() : s.target.substr(0, slash + 1);
+        s.tmp = folder + ".hecat-XXXXXX";
+        const int fd = ::mkstemp(s.tmp.data());
+        if (fd < 0) {
+            s.tmp.clear();
+            return undo(path, std::strerror(errno));
+        }
+        staged.push_back(s);
+        bool ok = write_all(fd, content) && ::fchmod(fd, st.st_mode & 07777) == 0 && ::fsync(fd) == 0;
+        int err = errno;
+        if (::close(fd) != 0 && ok) ok = false, err = errno;
+        if (!ok) return undo(path, std::strerror(err ? err : EIO));
+        // The old file keeps a second name until every new one is in place.
+        std::string old = folder + ".hecat-old-XXXXXX";
+        const int ofd = ::mkstemp(old.data());
+        if (ofd < 0) return undo(path, std::strerror(errno));
+        ::close(ofd);
+        ::unlink(old.c_str());
+        if (::link(s.target.c_str(), old.c_str()) != 0) return undo(path, std::strerror(errno));
+        staged.back().old = old;
+    }
+    for (auto& s : staged) {
+        if (::rename(s.tmp.c_str(), s.target.c_str()) != 0) return undo(s.path, std::strerror(errno));
+        s.tmp.clear();
+        s.replaced = true;
+    }
+    for (const auto& s : staged) ::unlink(s.old.c_str());
+    return 0;
 }
 
 // Reads a translators' PO file and rewrites the rows it changes, all of
@@ -243,16 +314,29 @@ int import_po(const Args& args) {
         std::fprintf(stderr, "hecat: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
         return 2;
     }
-    const auto plan = plan_import(po_read(path), ".");
-    for (const auto& s : plan.skipped) std::printf("%s: %s\n", s.name.c_str(), s.message.c_str());
-    for (const auto& f : plan.findings)
-        std::printf("%s%s%s\n", f.name.c_str(), f.name.empty() ? "" : ": ", f.message.c_str());
+    if (const std::string why = tables_mismatch("."); !why.empty()) {
+        std::fprintf(stderr, "hecat: %s\n", why.c_str());
+        return 2;
+    }
+    const PoFile po = po_read(path);
+    if (po.commit.empty() && !po.units.empty())
+        std::printf("%s: no record of the tables it was exported from (written by hand or by an older hecat): "
+                    "changes made to the tables since cannot be told from the file's\n", path.c_str());
+    const auto plan = plan_import(po, ".", {args.options.count("--prefer-file") > 0, args.options.count("--change-quoted") > 0});
     if (!plan.findings.empty()) {
-        std::printf("%zu units read, %zu findings: no file changed\n", plan.units, plan.findings.size());
+        // The first findings say what is wrong; a binary or foreign file would give thousands.
+        constexpr std::size_t kShown = 20;
+        for (std::size_t i = 0; i < plan.findings.size() && i < kShown; ++i) {
+            const auto& f = plan.findings[i];
+            std::printf("%s%s%s\n", f.name.c_str(), f.name.empty() ? "" : ": ", f.message.c_str());
+        }
+        std::printf("%zu units read, %zu findings%s: no file changed\n", plan.units, plan.findings.size(),
+                    plan.findings.size() > kShown ? " (the first 20 shown)" : "");
         return 1;
     }
-    for (const auto& [file, content] : plan.files)
-        if (write_file(file, content) != 0) return 2;
+    for (const auto& s : plan.skipped) std::printf("%s: %s\n", s.name.c_str(), s.message.c_str());
+    for (const auto& n : plan.notes) std::printf("%s: %s\n", n.name.c_str(), n.message.c_str());
+    if (write_files(plan.files) != 0) return 2;
     std::printf("%zu units read, %zu texts changed in %zu files, %zu skipped\n", plan.units, plan.changed,
                 plan.files.size(), plan.skipped.size());
     return 0;
@@ -288,7 +372,7 @@ int run(int argc, char** argv) {
         if (command == "show") return show(parse(argc, argv, {{"--max", true}}));
         if (command == "check") return check(parse(argc, argv, {}));
         if (command == "export") return export_rows(parse(argc, argv, {{"--format", true}, {"--output", true}}));
-        if (command == "import") return import_po(parse(argc, argv, {}));
+        if (command == "import") return import_po(parse(argc, argv, {{"--prefer-file", false}, {"--change-quoted", false}}));
         if (command == "preview") return preview(parse(argc, argv, {{"--output", true}, {"--terminal", false}}));
         if (command == "--help" || command == "-h" || command == "help") {
             std::fputs(kUsage, stdout);

@@ -2,7 +2,11 @@
 
 #include <gettext-po.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -153,8 +157,7 @@ std::string po_string(std::string_view s) {
         switch (c) {
             case '\\': out += "\\\\"; break;
             case '"': out += "\\\""; break;
-            case '\r': out += "\\r"; break;
-            case '\n': out += "\\n"; break;
+            case '\r': out += "\\n"; break;  // the module's line break, as PO writes one
             case '\t': out += "\\t"; break;
             default: out += c;
         }
@@ -205,7 +208,7 @@ std::string describe_rules(const Entry& e, bool field_caption) {
         out = "at most 129 bytes";
     }
     if (rules::is_template(e.name)) out += "; keep every placeholder";
-    if (f == "templates" || f == "messages") out += "; lines break with \\r";
+    if (f == "templates" || f == "messages") out += "; lines break with \\n";
     return out + "; no ellipsis, no &";
 }
 
@@ -340,7 +343,18 @@ std::optional<std::string> stored_of(std::string_view reading, bool is_template,
     return candidate;
 }
 
-std::string po_export(const std::vector<Item>& items, std::string_view revision) {
+std::string base_digest(std::string_view reading) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (const char c : canonical(reading)) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    char out[17];
+    std::snprintf(out, sizeof out, "%016llx", static_cast<unsigned long long>(h));
+    return out;
+}
+
+std::string po_export(const std::vector<Item>& items, std::string_view revision, std::string_view commit) {
+    std::size_t units = 0;
+    for (const auto& item : items)
+        if (item.entry->family != "identity" && !item.entry->text.empty()) ++units;
     std::map<std::string_view, std::string> menu_paths;
     for (const auto& menu : menu_tree()) {
         const std::string top = std::string(menu.entry->gloss) + " menu";
@@ -357,6 +371,8 @@ std::string po_export(const std::vector<Item>& items, std::string_view revision)
         "#\n"
         "# Each text is written as a Hebrew reader reads it. The module stores it for the editor's\n"
         "# left-to-right controls; hecat import turns it back. Import with: hecat import FILE.po\n"
+        "# Each unit's \"hecat-base\" comment records the text it was exported with: keep it, so that\n"
+        "# the import can tell your changes from changes made to the tables since.\n"
         "msgid \"\"\n"
         "msgstr \"\"\n"
         "\"Project-Id-Version: DLLTranslation_HE 1.0\\n\"\n"
@@ -369,21 +385,30 @@ std::string po_export(const std::vector<Item>& items, std::string_view revision)
         "\"MIME-Version: 1.0\\n\"\n"
         "\"Content-Type: text/plain; charset=UTF-8\\n\"\n"
         "\"Content-Transfer-Encoding: 8bit\\n\"\n"
-        "\"X-Generator: hecat\\n\"\n";
+        "\"X-Generator: hecat\\n\"\n"
+        "\"X-Hecat-Commit: " + std::string(commit) + "\\n\"\n"
+        "\"X-Hecat-Units: " + std::to_string(units) + "\\n\"\n";
     for (const auto& item : items) {
         const Entry& e = *item.entry;
         if (e.family == "identity") continue;  // values the editor reads, not wording
+        if (e.text.empty()) continue;           // empty by rule: nothing to translate
         const bool is_template = rules::is_template(e.name);
+        const std::string reading = reading_of(to_utf8(e.text), is_template);
         const bool field = std::find(fields.begin(), fields.end(), e.name) != fields.end();
         out += "\n#. " + describe_place(e, menu_paths) + ".\n";
         out += "#. " + describe_rules(e, field) + ".\n";
         out += e.open ? "#. Written for this module.\n"
-                      : "#. Quoted from the editor's own catalogue: change it only deliberately.\n";
+                      : "#. Quoted from the editor's own catalogue: change it only deliberately"
+                        " (hecat import --change-quoted).\n";
+        if (reading.front() == ' ' || reading.back() == ' ')
+            out += std::string("#. The blank at the ") + (reading.front() == ' ' ? "start" : "end") +
+                   " is deliberate: the editor's own text has it.\n";
+        out += "#. hecat-base: " + base_digest(reading) + "\n";
         out += "#: " + std::string(e.file) + ":" + std::to_string(e.line) + "\n";
         if (is_template) out += "#, c-format\n";
         out += "msgctxt " + po_string(e.name) + "\n";
         out += "msgid " + po_string(e.gloss) + "\n";
-        out += "msgstr " + po_string(reading_of(to_utf8(e.text), is_template)) + "\n";
+        out += "msgstr " + po_string(reading) + "\n";
     }
     return out;
 }
@@ -419,43 +444,6 @@ void on_error2(int severity, po_message_t m1, const char* f1, std::size_t l1, st
 
 }  // namespace
 
-PoFile po_read(const std::string& path) {
-    PoFile out;
-    g_read_errors = &out.errors;
-    const po_xerror_handler handler{on_error, on_error2};
-    po_file_t file = po_file_read(path.c_str(), &handler);
-    if (file == nullptr) {
-        if (out.errors.empty()) out.errors.push_back(path + ": cannot be read as a PO file");
-        return out;
-    }
-    // The header comes as a copy of its own, as each of its fields does.
-    if (char* header = const_cast<char*>(po_file_domain_header(file, nullptr))) {
-        if (char* type = po_header_field(header, "Content-Type")) {
-            const std::string t(type);
-            std::free(type);
-            if (t.find("charset=UTF-8") == std::string::npos && t.find("charset=utf-8") == std::string::npos)
-                out.errors.push_back(path + ": the file is not in UTF-8 (" + t + "); save it as UTF-8");
-        }
-        std::free(header);
-    }
-    po_message_iterator_t it = po_message_iterator(file, nullptr);
-    while (po_message_t m = po_next_message(it)) {
-        if (po_message_is_obsolete(m)) continue;
-        const char* msgid = po_message_msgid(m);
-        const char* context = po_message_msgctxt(m);
-        if (context == nullptr && msgid[0] == '\0') continue;  // the header
-        PoUnit unit{context ? context : "", msgid, po_message_msgstr(m), po_message_is_fuzzy(m) != 0, 0};
-        if (po_filepos_t pos = po_message_filepos(m, 0)) unit.line = po_filepos_start_line(pos);
-        if (!valid_utf8(unit.msgstr) || !valid_utf8(unit.context))
-            out.errors.push_back(path + ": " + unit.context + ": the text is not valid UTF-8; save the file as UTF-8");
-        out.units.push_back(std::move(unit));
-    }
-    po_message_iterator_free(it);
-    po_file_free(file);
-    g_read_errors = nullptr;
-    return out;
-}
-
 namespace {
 
 std::string read_file(const std::string& path, bool& ok) {
@@ -466,29 +454,190 @@ std::string read_file(const std::string& path, bool& ok) {
     return s.str();
 }
 
-// Replaces the text of `name`'s row in a table file, keeping its layout: one
-// literal on one line, or one literal per text line where the row had them.
-bool rewrite_row(std::string& file, std::string_view name, std::string_view text) {
-    std::size_t at = std::string::npos;
+// Escapes of the zero byte inside quoted strings ("\0", "\x00", "\000"):
+// gettext keeps a text only up to its first zero byte, so such a text would
+// be imported cut short without a word.
+void find_zero_escapes(const std::string& raw, const std::string& path, std::vector<std::string>& errors) {
+    std::size_t line = 1;
+    bool quoted = false;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        const char c = raw[i];
+        if (c == '\n') {
+            ++line, quoted = false;
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (c == '\\' && quoted && i + 1 < raw.size()) {
+            const char k = raw[++i];
+            std::size_t j = i + 1;
+            unsigned value = 1;
+            if (k >= '0' && k <= '7') {
+                value = static_cast<unsigned>(k - '0');
+                for (int n = 1; n < 3 && j < raw.size() && raw[j] >= '0' && raw[j] <= '7'; ++n, ++j)
+                    value = value * 8 + static_cast<unsigned>(raw[j] - '0');
+            } else if (k == 'x') {
+                value = 0;
+                bool any = false;
+                for (; j < raw.size() && std::isxdigit(static_cast<unsigned char>(raw[j])); ++j, any = true)
+                    value = value * 16 + static_cast<unsigned>(std::isdigit(static_cast<unsigned char>(raw[j]))
+                                                                   ? raw[j] - '0'
+                                                                   : (raw[j] | 0x20) - 'a' + 10);
+                if (!any) value = 1;
+            }
+            if (value == 0)
+                errors.push_back(path + ":" + std::to_string(line) +
+                                 ": holds an escape of the zero byte (U+0000 NULL), which would end the text there;"
+                                 " a text may not carry it");
+        }
+    }
+}
+
+std::string header_field(const char* header, const char* name) {
+    char* value = po_header_field(header, name);
+    if (value == nullptr) return {};
+    std::string out(value);
+    std::free(value);
+    return out;
+}
+
+}  // namespace
+
+PoFile po_read(const std::string& path) {
+    PoFile out;
+    bool readable = false;
+    std::string raw = read_file(path, readable);
+    if (!readable) {
+        out.errors.push_back(path + ": cannot be read");
+        return out;
+    }
+    // Windows editors start a UTF-8 file with a byte order mark; gettext does
+    // not take one, so the file is read through a copy without it.
+    std::string read_path = path;
+    std::string copy;
+    if (raw.starts_with("\xEF\xBB\xBF")) {
+        raw.erase(0, 3);
+        char name[] = "/tmp/hecat-po-XXXXXX";
+        const int fd = ::mkstemp(name);
+        if (fd < 0 || ::write(fd, raw.data(), raw.size()) != static_cast<ssize_t>(raw.size())) {
+            if (fd >= 0) ::close(fd), ::unlink(name);
+            out.errors.push_back(path + ": cannot be read without its byte order mark");
+            return out;
+        }
+        ::close(fd);
+        read_path = copy = name;
+    }
+    find_zero_escapes(raw, path, out.errors);
+    g_read_errors = &out.errors;
+    const po_xerror_handler handler{on_error, on_error2};
+    po_file_t file = po_file_read(read_path.c_str(), &handler);
+    if (!copy.empty()) {
+        ::unlink(copy.c_str());
+        for (auto& e : out.errors)
+            if (e.starts_with(copy)) e = path + e.substr(copy.size());
+    }
+    if (file == nullptr) {
+        if (out.errors.empty()) out.errors.push_back(path + ": cannot be read as a PO file");
+        return out;
+    }
+    // The header comes as a copy of its own, as each of its fields does.
+    if (char* header = const_cast<char*>(po_file_domain_header(file, nullptr))) {
+        const std::string t = header_field(header, "Content-Type");
+        if (!t.empty() && t.find("charset=UTF-8") == std::string::npos && t.find("charset=utf-8") == std::string::npos)
+            out.errors.push_back(path + ": the file is not in UTF-8 (" + t + "); save it as UTF-8");
+        out.commit = header_field(header, "X-Hecat-Commit");
+        out.exported_units = static_cast<std::size_t>(std::strtoul(header_field(header, "X-Hecat-Units").c_str(), nullptr, 10));
+        std::free(header);
+    }
+    po_message_iterator_t it = po_message_iterator(file, nullptr);
+    while (po_message_t m = po_next_message(it)) {
+        if (po_message_is_obsolete(m)) continue;
+        const char* msgid = po_message_msgid(m);
+        const char* context = po_message_msgctxt(m);
+        if (context == nullptr && msgid[0] == '\0') continue;  // the header
+        PoUnit unit{context ? context : "", msgid, po_message_msgstr(m), {}, po_message_is_fuzzy(m) != 0, 0};
+        // Line breaks: \n as translators' tools write them, \r as older exports did.
+        std::string breaks;
+        for (std::size_t i = 0; i < unit.msgstr.size(); ++i) {
+            const char c = unit.msgstr[i];
+            breaks += c == '\n' ? '\r' : c;
+            if (c == '\r' && i + 1 < unit.msgstr.size() && unit.msgstr[i + 1] == '\n') ++i;
+        }
+        unit.msgstr = std::move(breaks);
+        if (const char* comments = po_message_extracted_comments(m)) {
+            const std::string_view c(comments);
+            if (const auto at = c.find("hecat-base: "); at != std::string_view::npos) unit.base = c.substr(at + 12, 16);
+        }
+        if (po_filepos_t pos = po_message_filepos(m, 0)) unit.line = po_filepos_start_line(pos);
+        if (!valid_utf8(unit.msgstr) || !valid_utf8(unit.context))
+            out.errors.push_back(path + ": " + unit.context + ": the text is not valid UTF-8; save the file as UTF-8");
+        out.units.push_back(std::move(unit));
+    }
+    po_message_iterator_free(it);
+    po_file_free(file);
+    g_read_errors = nullptr;
+    if (out.units.empty() && out.errors.empty())
+        out.errors.push_back(path + ": holds no unit; export one with hecat export --format po");
+    return out;
+}
+
+namespace {
+
+// Where the text of `name`'s row stands in a table file: from its first
+// literal to the end of its last (adjacent literals make the text), and
+// where the row's text begins after the name; nothing when no row names it.
+struct RowSpan {
+    std::size_t at = std::string::npos, first = 0, end = 0;
+};
+
+RowSpan find_row(const std::string& file, std::string_view name) {
+    RowSpan r;
     for (const char* kind : {"FIXED(", "OPEN("}) {
         const std::string head = std::string(kind) + std::string(name) + ",";
         for (std::size_t p = file.find(head); p != std::string::npos; p = file.find(head, p + 1))
-            if (p == 0 || file[p - 1] == '\n') at = p + head.size();
+            if (p == 0 || file[p - 1] == '\n') r.at = p + head.size();
     }
-    if (at == std::string::npos) return false;
-    std::size_t first = at;
-    while (first < file.size() && (file[first] == ' ' || file[first] == '\n')) ++first;
-    std::size_t end = first;
-    while (end < file.size() && file[end] == '"') {  // adjacent literals make the text
-        for (++end; end < file.size() && file[end] != '"'; ++end)
-            if (file[end] == '\\') ++end;
-        ++end;
-        std::size_t next = end;
+    if (r.at == std::string::npos) return r;
+    r.first = r.at;
+    while (r.first < file.size() && (file[r.first] == ' ' || file[r.first] == '\n')) ++r.first;
+    r.end = r.first;
+    while (r.end < file.size() && file[r.end] == '"') {
+        for (++r.end; r.end < file.size() && file[r.end] != '"'; ++r.end)
+            if (file[r.end] == '\\') ++r.end;
+        ++r.end;
+        std::size_t next = r.end;
         while (next < file.size() && (file[next] == ' ' || file[next] == '\n')) ++next;
-        if (next < file.size() && file[next] == '"') end = next;
+        if (next < file.size() && file[next] == '"') r.end = next;
         else break;
     }
-    if (end == first) return false;
+    if (r.end == r.first) r.at = std::string::npos;
+    return r;
+}
+
+// The UTF-8 text of `name`'s row, as the compiler reads its literals.
+std::optional<std::string> row_text(const std::string& file, std::string_view name) {
+    const RowSpan r = find_row(file, name);
+    if (r.at == std::string::npos) return std::nullopt;
+    std::string out;
+    bool quoted = false;
+    for (std::size_t i = r.first; i < r.end; ++i) {
+        const char c = file[i];
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (quoted && c == '\\' && i + 1 < r.end) {
+            const char k = file[++i];
+            out += k == 'r' ? '\r' : k == 'n' ? '\n' : k == 't' ? '\t' : k;
+        } else if (quoted) {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// Replaces the text of `name`'s row in a table file, keeping its layout: one
+// literal on one line, or one literal per text line where the row had them.
+bool rewrite_row(std::string& file, std::string_view name, std::string_view text) {
+    const RowSpan r = find_row(file, name);
+    if (r.at == std::string::npos) return false;
+    const std::size_t at = r.at, first = r.first, end = r.end;
     std::string literal;
     const bool multiline = text.find('\r') != std::string_view::npos && file.substr(at, first - at).find('\n') != std::string::npos;
     if (multiline) {
@@ -507,6 +656,19 @@ bool rewrite_row(std::string& file, std::string_view name, std::string_view text
     return true;
 }
 
+// The text `name` had at `commit`, from git, or nothing where git cannot say.
+std::optional<std::string> text_at_commit(const std::string& root, std::string_view commit, const Entry& e) {
+    if (commit.empty() || commit.find_first_not_of("0123456789abcdef") != std::string_view::npos) return std::nullopt;
+    const std::string command = "git -C '" + root + "' show " + std::string(commit) + ":" + std::string(e.file) + " 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return std::nullopt;
+    std::string content;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) content.append(buffer, n);
+    if (::pclose(pipe) != 0) return std::nullopt;
+    return row_text(content, e.name);
+}
+
 bool rewrite_expected(std::string& file, std::string_view name, std::string_view text) {
     const std::string head = std::string(name) + " ";
     for (std::size_t p = file.find(head); p != std::string::npos; p = file.find(head, p + 1)) {
@@ -520,12 +682,16 @@ bool rewrite_expected(std::string& file, std::string_view name, std::string_view
 
 }  // namespace
 
-ImportPlan plan_import(const PoFile& po, const std::string& root) {
+ImportPlan plan_import(const PoFile& po, const std::string& root, const ImportOptions& options) {
     ImportPlan plan;
     for (const auto& e : po.errors) plan.findings.push_back({"", e});
     std::map<std::string_view, std::size_t> index;
     const auto tables = table_entries();
     for (std::size_t i = 0; i < tables.size(); ++i) index[tables[i].name] = i;
+    if (po.exported_units != 0 && po.units.size() < po.exported_units)
+        plan.findings.push_back({"", "the file holds " + std::to_string(po.units.size()) + " units of the " +
+                                         std::to_string(po.exported_units) +
+                                         " it was exported with: it may have been cut short"});
 
     // The catalogue as it would be, and the new UTF-8 text of each changed row.
     std::vector<Entry> rows(tables.begin(), tables.end());
@@ -547,14 +713,39 @@ ImportPlan plan_import(const PoFile& po, const std::string& root) {
             plan.findings.push_back({unit.context, "appears twice in the file (" + where + ")"});
             continue;
         }
+        const Entry& e = tables[it->second];
+        if (e.text.empty()) {  // empty by rule: nothing to translate
+            if (!unit.msgstr.empty())
+                plan.findings.push_back({unit.context, "the editor takes this text empty; it has nothing to translate (" + where + ")"});
+            continue;
+        }
         if (unit.fuzzy || unit.msgstr.empty()) {
             plan.skipped.push_back({unit.context, unit.fuzzy ? "fuzzy: skipped" : "not translated: skipped"});
             continue;
         }
-        const Entry& e = tables[it->second];
         const bool is_template = rules::is_template(e.name);
         const std::string current = to_utf8(e.text);
-        if (canonical(unit.msgstr) == canonical(reading_of(current, is_template))) continue;
+        const std::string now = reading_of(current, is_template);
+        if (canonical(unit.msgstr) == canonical(now)) continue;
+        // Three ways: the text at export (its digest), the table now, the file.
+        if (!unit.base.empty() && base_digest(unit.msgstr) == unit.base) {
+            plan.notes.push_back({unit.context, "changed in the tables since the export, not in the file: the table's text kept"});
+            continue;
+        }
+        if (!unit.base.empty() && base_digest(now) != unit.base) {
+            if (!options.prefer_file) {
+                const auto then = text_at_commit(root, po.commit, e);
+                const std::string at_export =
+                    then && base_digest(reading_of(*then, is_template)) == unit.base
+                        ? "\"" + reading_of(*then, is_template) + "\""
+                        : "unknown (not in the repository's history)";
+                plan.findings.push_back({unit.context, "changed both in the file and in the tables since the export: at export " +
+                                                           at_export + ", now \"" + now + "\", in the file \"" +
+                                                           unit.msgstr + "\"; keep one (--prefer-file takes the file's)"});
+                continue;
+            }
+            plan.notes.push_back({unit.context, "changed in the file and in the tables: the file's text taken (--prefer-file)"});
+        }
         if (const auto r = rules::first_refused(unit.msgstr); r.found) {
             rules::Message m;
             describe(m << "holds ", r.code_point) << " at character " << r.position
@@ -569,6 +760,13 @@ ImportPlan plan_import(const PoFile& po, const std::string& root) {
                                                        "\" in the editor's left-to-right controls; check the "
                                                        "order of marks, Latin words and placeholders"});
             continue;
+        }
+        if (!e.open) {
+            if (!options.change_quoted) {
+                plan.findings.push_back({unit.context, "quoted from the editor's own catalogue; --change-quoted changes it"});
+                continue;
+            }
+            plan.notes.push_back({unit.context, "quoted text changed (--change-quoted)"});
         }
         changed[it->second] = {*stored, to_cp1255(*stored)};
     }
@@ -611,6 +809,33 @@ ImportPlan plan_import(const PoFile& po, const std::string& root) {
     if (plan.findings.empty())
         for (auto& [path, content] : files) plan.files.push_back({root + "/" + path, std::move(content)});
     return plan;
+}
+
+std::string tables_mismatch(const std::string& root) {
+    std::map<std::string, std::string> files;
+    std::map<std::string, std::size_t> rows;
+    for (const auto& e : table_entries()) {
+        const std::string path(e.file);
+        if (!files.count(path)) {
+            bool ok = false;
+            files[path] = read_file(root + "/" + path, ok);
+            if (!ok) return "there is no " + path + " here: run hecat import from the repository's top folder";
+        }
+        ++rows[path];
+        const auto text = row_text(files[path], e.name);
+        if (!text || *text != e.utf8)
+            return path + " has changed since hecat was built (" + std::string(e.name) +
+                   "): run ./dev build, then import again";
+    }
+    for (const auto& [path, content] : files) {
+        std::size_t n = 0;
+        for (std::size_t p = 0; p < content.size(); p = content.find('\n', p) + 1) {
+            if (content.compare(p, 6, "FIXED(") == 0 || content.compare(p, 5, "OPEN(") == 0) ++n;
+            if (content.find('\n', p) == std::string::npos) break;
+        }
+        if (n != rows[path]) return path + " has rows hecat was not built with: run ./dev build, then import again";
+    }
+    return {};
 }
 
 }  // namespace he::tool
