@@ -2,7 +2,10 @@
 // ordinals match the built DLL, its layout helpers read as a reader reads.
 #include <gtest/gtest.h>
 
+#include <fribidi.h>
+
 #include <algorithm>
+#include <cctype>
 #include <list>
 #include <map>
 #include <string>
@@ -122,6 +125,75 @@ TEST(HecatPo, EveryReadingLeadsBackToItsStoredText) {
     EXPECT_EQ(positional, 2u) << "the two print ranges read their bounds in the other order";
     EXPECT_GT(differ, 100u);
     EXPECT_EQ(he::tool::reading_of(": \xD7\xA8\xD7\x95\xD7\x97\xD7\x91", false), "\xD7\xA8\xD7\x95\xD7\x97\xD7\x91 :");
+}
+
+// GNU FriBidi lays out one line: the glyphs a reader sees, left to right,
+// mirrored where a right-to-left run mirrors them.
+std::u32string laid_out(const std::string& utf8, bool right_to_left) {
+    std::vector<FriBidiChar> logical(utf8.size() + 1);
+    const auto n = fribidi_charset_to_unicode(FRIBIDI_CHAR_SET_UTF8, utf8.data(), static_cast<FriBidiStrIndex>(utf8.size()),
+                                              logical.data());
+    std::vector<FriBidiChar> visual(static_cast<std::size_t>(n) + 1);
+    FriBidiParType base = right_to_left ? FRIBIDI_PAR_RTL : FRIBIDI_PAR_LTR;
+    fribidi_log2vis(logical.data(), n, &base, visual.data(), nullptr, nullptr, nullptr);
+    return {visual.begin(), visual.begin() + n};
+}
+
+// A template's specifiers filled with values that tell the arguments apart:
+// the k-th argument is 4k for %d, "photok.jpg" for %s, 3.1k for %.2f.
+std::string filled(std::string_view text) {
+    std::string out;
+    int next = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out += text[i];
+            continue;
+        }
+        if (text.substr(i, 2) == "%%") {
+            out += '%', ++i;
+            continue;
+        }
+        std::size_t j = i + 1;
+        int k = 0;
+        while (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j]))) k = k * 10 + (text[j++] - '0');
+        if (k && j < text.size() && text[j] == '$') ++j;
+        else j = i + 1, k = ++next;
+        const std::string n = std::to_string(k);
+        if (text.substr(j, 1) == "d") out += "4" + n, i = j;
+        else if (text.substr(j, 1) == "s") out += "photo" + n + ".jpg", i = j;
+        else if (text.substr(j, 3) == ".2f") out += "3.1" + n, i = j + 2;
+        else if (text.substr(j, 1) == "f") out += "3.1" + n + "0000", i = j;
+        else out += text[i];
+    }
+    return out;
+}
+
+// What a translator sees of a unit in a right-to-left editor is what the
+// editor's left-to-right control shows of the stored text: the same glyphs
+// in the same order, line by line, values filled in on both sides.
+TEST(HecatPo, EveryReadingLooksLikeTheControl) {
+    std::size_t checked = 0;
+    for (const auto& e : he::table_entries()) {
+        const bool is_template = he::rules::is_template(e.name);
+        const std::string stored = he::to_utf8(e.text);
+        if (stored.find("\xD7") == std::string::npos) continue;  // no Hebrew letter
+        const std::string reading = he::tool::reading_of(stored, is_template);
+        const std::string control = is_template ? filled(stored) : stored;
+        const std::string editor = is_template ? filled(reading) : reading;
+        for (std::size_t a = 0, b = 0;;) {
+            const auto ca = control.find('\r', a), cb = editor.find('\r', b);
+            const std::string line_a = control.substr(a, ca - a), line_b = editor.substr(b, cb - b);
+            EXPECT_EQ(laid_out(line_a, false), laid_out(line_b, true))
+                << e.name << ": the control shows \"" << line_a << "\", the PO file \"" << line_b << "\"";
+            if (ca == std::string::npos || cb == std::string::npos) {
+                EXPECT_EQ(ca, cb) << e.name << ": the lines differ in number";
+                break;
+            }
+            a = ca + 1, b = cb + 1;
+        }
+        ++checked;
+    }
+    EXPECT_EQ(checked, 695u);  // every catalogue text with a Hebrew letter
 }
 
 TEST(HecatModel, NamesAndOrdinalsAreTheBuiltDllsOwn) {

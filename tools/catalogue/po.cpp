@@ -304,6 +304,9 @@ std::optional<std::string> stored_line(std::string_view line, std::string_view w
     std::vector<std::string> candidates = moved_to_start(line);
     candidates.push_back(reading_order(line));
     candidates.push_back(std::string(line));
+    // The line as a right-to-left box shows it, taken back to the text a
+    // left-to-right control shows alike.
+    candidates.push_back(visual_order(visual_order(line, true), false));
     for (const auto& candidate : candidates) {
         // The editor fills the arguments in the order they are stored.
         if (!increasing(candidate) || reading_order(candidate) != line) continue;
@@ -343,6 +346,22 @@ std::optional<std::string> stored_of(std::string_view reading, bool is_template,
     return candidate;
 }
 
+namespace {
+
+// A gloss is the English text, then perhaps an explanation in parentheses
+// ("Open (opening)"): the English goes to msgid, where a translator's tool
+// expects the source text, the explanation to a comment.
+std::pair<std::string_view, std::string_view> split_gloss(std::string_view gloss) {
+    if (!gloss.ends_with(")")) return {gloss, {}};
+    const auto open = gloss.rfind(" (");
+    if (open == std::string_view::npos || open == 0) return {gloss, {}};
+    const auto note = gloss.substr(open + 2, gloss.size() - open - 3);
+    if (note.find_first_of("%()") != std::string_view::npos) return {gloss, {}};
+    return {gloss.substr(0, open), note};
+}
+
+}  // namespace
+
 std::string base_digest(std::string_view reading) {
     std::uint64_t h = 14695981039346656037ull;
     for (const char c : canonical(reading)) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
@@ -357,10 +376,11 @@ std::string po_export(const std::vector<Item>& items, std::string_view revision,
         if (item.entry->family != "identity" && !item.entry->text.empty()) ++units;
     std::map<std::string_view, std::string> menu_paths;
     for (const auto& menu : menu_tree()) {
-        const std::string top = std::string(menu.entry->gloss) + " menu";
+        const std::string top = std::string(split_gloss(menu.entry->gloss).first) + " menu";
         for (const auto& item : menu.items) {
             menu_paths[item.entry->name] = top;
-            for (const auto& sub : item.items) menu_paths[sub.entry->name] = top + " > " + std::string(item.entry->gloss);
+            for (const auto& sub : item.items)
+                menu_paths[sub.entry->name] = top + " > " + std::string(split_gloss(item.entry->gloss).first);
         }
         menu_paths[menu.entry->name] = "opens the " + top;
     }
@@ -403,11 +423,13 @@ std::string po_export(const std::vector<Item>& items, std::string_view revision,
         if (reading.front() == ' ' || reading.back() == ' ')
             out += std::string("#. The blank at the ") + (reading.front() == ' ' ? "start" : "end") +
                    " is deliberate: the editor's own text has it.\n";
+        const auto [english, note] = split_gloss(e.gloss);
+        if (!note.empty()) out += "#. Meaning: " + std::string(note) + ".\n";
         out += "#. hecat-base: " + base_digest(reading) + "\n";
         out += "#: " + std::string(e.file) + ":" + std::to_string(e.line) + "\n";
         if (is_template) out += "#, c-format\n";
         out += "msgctxt " + po_string(e.name) + "\n";
-        out += "msgid " + po_string(e.gloss) + "\n";
+        out += "msgid " + po_string(english) + "\n";
         out += "msgstr " + po_string(reading) + "\n";
     }
     return out;

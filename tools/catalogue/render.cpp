@@ -79,16 +79,18 @@ std::string csv_field(std::string_view s) {
 
 }  // namespace
 
-std::string visual_order(std::string_view line) {
+std::string visual_order(std::string_view line, bool right_to_left) {
     const std::u32string logical = decode(line);
     if (logical.empty()) return {};
     std::u32string visual(logical.size() + 1, U'\0');
-    FriBidiParType base = FRIBIDI_PAR_LTR;
+    FriBidiParType base = right_to_left ? FRIBIDI_PAR_RTL : FRIBIDI_PAR_LTR;
     fribidi_log2vis(reinterpret_cast<const FriBidiChar*>(logical.data()), static_cast<FriBidiStrIndex>(logical.size()),
                     &base, reinterpret_cast<FriBidiChar*>(visual.data()), nullptr, nullptr, nullptr);
     visual.resize(logical.size());
     return encode(visual);
 }
+
+std::string visual_order(std::string_view line) { return visual_order(line, false); }
 
 namespace {
 
@@ -129,7 +131,17 @@ std::vector<std::pair<std::u32string, bool>> reading_runs(std::string_view line)
 std::string reading_order(std::string_view line) {
     std::u32string out;
     for (const auto& [run, ltr] : reading_runs(line)) out += run;
-    return encode(out);
+    const std::string reading = encode(out);
+    // A mark between a Hebrew run and a Latin one can settle on the other
+    // side of the Latin word in a right-to-left box ("מ-Imbrosia" read as
+    // "מImbrosia-"). There the reading is the shown line laid out right to
+    // left once more, which a right-to-left box turns back into the same
+    // glyphs.
+    // (A template's placeholders, tagged as tokens, keep the first reading.)
+    const std::string shown = visual_order(line, false);
+    if (line.find('%') != std::string_view::npos || visual_order(reading, true) == shown) return reading;
+    const std::string other = visual_order(shown, true);
+    return visual_order(other, true) == shown ? other : reading;
 }
 
 // The reading of a text for a right-to-left box: left-to-right runs isolated
@@ -138,9 +150,17 @@ std::string reading_html(std::string_view utf8) {
     std::string out;
     for (std::size_t start = 0;;) {
         const auto cr = utf8.find('\r', start);
-        for (const auto& [run, ltr] : reading_runs(utf8.substr(start, cr - start))) {
-            const std::string text = escape_html(encode(run));
-            out += ltr ? "<bdi dir=\"ltr\">" + text + "</bdi>" : text;
+        const auto line = utf8.substr(start, cr - start);
+        const auto runs = reading_runs(line);
+        std::u32string joined;
+        for (const auto& [run, ltr] : runs) joined += run;
+        if (encode(joined) != reading_order(line)) {
+            out += escape_html(reading_order(line));  // the mended reading, laid out as it stands
+        } else {
+            for (const auto& [run, ltr] : runs) {
+                const std::string text = escape_html(encode(run));
+                out += ltr ? "<bdi dir=\"ltr\">" + text + "</bdi>" : text;
+            }
         }
         if (cr == std::string_view::npos) return out;
         out += "<br>";

@@ -13,6 +13,8 @@ namespace he::tool {
 // One line of UTF-8 text as a left-to-right control lays it out: the
 // characters from left to right, mirrored where the layout mirrors them.
 std::string visual_order(std::string_view utf8_line);
+// The same in a right-to-left paragraph (false: left to right).
+std::string visual_order(std::string_view utf8_line, bool right_to_left);
 
 // The same line as a right-to-left reader takes it in: the visual line read
 // from right to left, Latin words and numbers kept whole. Shown in a
