@@ -92,14 +92,20 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/tsa-ca.key" -out "$work
 openssl req -newkey rsa:2048 -nodes -keyout "$work/tsa.key" -out "$work/tsa.csr" -subj "/CN=test TSA" 2>/dev/null
 openssl x509 -req -in "$work/tsa.csr" -CA "$work/tsa-ca.pem" -CAkey "$work/tsa-ca.key" -CAcreateserial \
     -out "$work/tsa.pem" -days 2 -extfile "$work/tsa.cnf" -extensions tsa_cert 2>/dev/null
-serve() {  # serve [--junk]: a timestamp server on loopback; its port in $port
-    coproc TSA { exec python3 "$(dirname "$0")/tsa_server.py" "$work/tsa.cnf" "$work/tsa.key" "$work/tsa.pem" "$@" 2>/dev/null; }
-    read -r port <&"${TSA[0]}"
+serve() {  # serve [--junk]: a timestamp server on loopback; its port in $port, its process in $tsa
+    : >"$work/port"
+    python3 "$(dirname "$0")/tsa_server.py" "$work/tsa.cnf" "$work/tsa.key" "$work/tsa.pem" "$@" >"$work/port" 2>/dev/null &
+    tsa=$!
+    for _ in $(seq 100); do
+        [ -s "$work/port" ] && break
+        sleep 0.1
+    done
+    port=$(head -n 1 "$work/port")
 }
 serve
 ok "signed and timestamped run" dist "$work/signed" --sign "$work/cert.pem" "$work/key.pem" --timestamp "http://127.0.0.1:$port"
-kill "$TSA_PID" 2>/dev/null
-wait "$TSA_PID" 2>/dev/null
+kill "$tsa" 2>/dev/null
+wait "$tsa" 2>/dev/null
 ok "two clean runs give the same zip, and signing keeps it" cmp "$work/signed/$zip" "$work/one/$zip"
 mkdir "$work/signed-files"
 (cd "$work/signed-files" && unzip -q "$work/signed/$name-signed.zip")
@@ -125,7 +131,8 @@ refused "--timestamp without --sign" --timestamp http://127.0.0.1:9
 refused "an unreachable timestamp server" --sign "$work/cert.pem" "$work/key.pem" --timestamp http://127.0.0.1:9
 serve --junk
 refused "a server that is no timestamp authority" --sign "$work/cert.pem" "$work/key.pem" --timestamp "http://127.0.0.1:$port"
-kill "$TSA_PID" 2>/dev/null
+kill "$tsa" 2>/dev/null
+wait "$tsa" 2>/dev/null
 
 # cmake --install: the DLL, and the licence and notice beside the documentation.
 (cd "$tree" && cmake --preset windows-x86 >/dev/null && cmake --build --preset windows-x86 --target DLLTranslation_HE >/dev/null)

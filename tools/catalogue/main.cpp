@@ -18,6 +18,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -40,7 +43,7 @@ constexpr const char* kUsage =
     "       hecat check\n"
     "       hecat export --format json|csv|po [--output FILE]\n"
     "       hecat import [--prefer-file] [--change-quoted] FILE.po   (from the repository's top folder)\n"
-    "       hecat preview [--output FILE | --terminal]\n"
+    "       hecat preview [--output FILE [--shots DIR] | --terminal]\n"
     "--output writes the whole file or nothing; errors print one line and exit with status 2.\n";
 
 struct Usage {
@@ -344,7 +347,30 @@ int import_po(const Args& args) {
 
 int preview(const Args& args) {
     if (!args.operands.empty()) throw Usage{"preview takes no operand"};
-    if (!args.options.count("--terminal")) return write_output(html_preview(items()), args.options);
+    if (!args.options.count("--terminal")) {
+        // Links to the pictures ./dev shots made, relative to the page.
+        std::map<std::string, std::string> pictures;
+        if (const auto shots = args.options.find("--shots"); shots != args.options.end()) {
+            std::ifstream in(shots->second + "/pictures.tsv");
+            if (!in) {
+                std::fprintf(stderr, "hecat: no pictures in %s (make them with ./dev shots)\n", shots->second.c_str());
+                return 2;
+            }
+            const auto out = args.options.find("--output");
+            const std::filesystem::path base =
+                out == args.options.end() ? std::filesystem::current_path() : std::filesystem::absolute(out->second).parent_path();
+            const std::string folder = std::filesystem::relative(std::filesystem::absolute(shots->second), base).generic_string();
+            for (std::string line; std::getline(in, line);) {
+                const auto tab = line.find('\t'), tab2 = line.find('\t', tab + 1);
+                if (tab == std::string::npos || tab2 == std::string::npos) continue;
+                const std::string png = line.substr(0, tab);
+                std::stringstream names(line.substr(tab2 + 1));
+                for (std::string name; std::getline(names, name, ',');)
+                    if (!pictures.count(name)) pictures[name] = folder + "/" + png;
+            }
+        }
+        return write_output(html_preview(items(), pictures), args.options);
+    }
     if (args.options.count("--output")) throw Usage{"--terminal writes to the terminal, not to --output"};
     // The visual order of every line a reader sees, templates filled.
     std::map<std::string_view, bool> is_template;
@@ -373,7 +399,8 @@ int run(int argc, char** argv) {
         if (command == "check") return check(parse(argc, argv, {}));
         if (command == "export") return export_rows(parse(argc, argv, {{"--format", true}, {"--output", true}}));
         if (command == "import") return import_po(parse(argc, argv, {{"--prefer-file", false}, {"--change-quoted", false}}));
-        if (command == "preview") return preview(parse(argc, argv, {{"--output", true}, {"--terminal", false}}));
+        if (command == "preview")
+            return preview(parse(argc, argv, {{"--output", true}, {"--terminal", false}, {"--shots", true}}));
         if (command == "--help" || command == "-h" || command == "help") {
             std::fputs(kUsage, stdout);
             return 0;

@@ -211,6 +211,16 @@ std::string boxes(std::string_view utf8) {
            "</div></td>";
 }
 
+// Pictures of the texts in real controls (./dev shots): entry -> link.
+const std::map<std::string, std::string>* g_pictures = nullptr;
+
+std::string picture_link(std::string_view name) {
+    if (g_pictures == nullptr) return {};
+    const auto it = g_pictures->find(std::string(name));
+    return it == g_pictures->end() ? std::string()
+                                   : " &middot; <a class=\"shot\" href=\"" + escape_html(it->second) + "\">in a Windows control</a>";
+}
+
 std::size_t byte_limit(const Entry& e) {
     return e.family == "menus" ? rules::kLongestMenuCaption : e.family == "labels" ? rules::kLongestLabel : rules::kLongestText;
 }
@@ -225,7 +235,7 @@ std::string row(const Item& item, bool is_template, bool sub = false) {
                       "<br><span class=\"meta\">#" + std::to_string(item.ordinal) + " &middot; " +
                       std::to_string(e.text.size()) + " / " + std::to_string(byte_limit(e)) + " bytes" +
                       (e.open ? " &middot; new wording" : " &middot; quoted") + (moved ? " &middot; reading moves" : "") +
-                      "</span></td>" + boxes(utf8) + "<td>" + escape_html(e.gloss) + "</td></tr>\n";
+                      picture_link(e.name) + "</span></td>" + boxes(utf8) + "<td>" + escape_html(e.gloss) + "</td></tr>\n";
     if (is_template)
         out += "<tr class=\"filled\"><td class=\"meta\">filled as the editor fills it</td>" +
                boxes(to_utf8(fill_sample(e.text))) + "<td></td></tr>\n";
@@ -303,7 +313,8 @@ filterRows();
 
 }  // namespace
 
-std::string html_preview(const std::vector<Item>& items) {
+std::string html_preview(const std::vector<Item>& items, const std::map<std::string, std::string>& pictures) {
+    g_pictures = pictures.empty() ? nullptr : &pictures;
     std::map<std::string_view, const Item*> by_name;
     std::map<std::string_view, std::vector<const Item*>> by_family;
     std::vector<std::string_view> families;

@@ -2,6 +2,7 @@
 // the reading a Hebrew reader takes from it, and the review formats.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,7 @@ std::string per_line(std::string_view utf8, std::string (*fn)(std::string_view))
 
 std::string json_export(const std::vector<Item>& items);
 std::string csv_export(const std::vector<Item>& items);
-std::string html_preview(const std::vector<Item>& items);
+// `pictures` links entries to pictures of them in real controls (./dev shots).
+std::string html_preview(const std::vector<Item>& items, const std::map<std::string, std::string>& pictures = {});
 
 }  // namespace he::tool
