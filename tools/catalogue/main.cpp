@@ -333,8 +333,9 @@ int import_po(const Args& args) {
             const auto& f = plan.findings[i];
             std::printf("%s%s%s\n", f.name.c_str(), f.name.empty() ? "" : ": ", f.message.c_str());
         }
-        std::printf("%zu units read, %zu findings%s: no file changed\n", plan.units, plan.findings.size(),
-                    plan.findings.size() > kShown ? " (the first 20 shown)" : "");
+        const std::size_t all = plan.findings.size() + plan.unlisted;
+        std::printf("%zu units read, %zu findings%s: no file changed\n", plan.units, all,
+                    all > kShown ? " (the first 20 shown)" : "");
         return 1;
     }
     for (const auto& s : plan.skipped) std::printf("%s: %s\n", s.name.c_str(), s.message.c_str());

@@ -438,6 +438,8 @@ std::string po_export(const std::vector<Item>& items, std::string_view revision,
 namespace {
 
 std::vector<std::string>* g_read_errors = nullptr;
+std::size_t g_unkept_errors = 0;
+constexpr std::size_t kKeptErrors = 100;
 
 void on_error(int severity, po_message_t unit, const char* filename, std::size_t lineno, std::size_t, int,
               const char* text) {
@@ -453,7 +455,9 @@ void on_error(int severity, po_message_t unit, const char* filename, std::size_t
         std::fprintf(stderr, "hecat: %s\n", message.c_str());
         std::exit(2);
     }
-    g_read_errors->push_back(message);
+    // A binary or foreign file gives an error a line: the first ones say enough.
+    if (g_read_errors->size() < kKeptErrors) g_read_errors->push_back(message);
+    else ++g_unkept_errors;
 }
 
 void on_error2(int severity, po_message_t m1, const char* f1, std::size_t l1, std::size_t c1, int ml1, const char* t1,
@@ -549,6 +553,7 @@ PoFile po_read(const std::string& path) {
     }
     find_zero_escapes(raw, path, out.errors);
     g_read_errors = &out.errors;
+    g_unkept_errors = 0;
     const po_xerror_handler handler{on_error, on_error2};
     po_file_t file = po_file_read(read_path.c_str(), &handler);
     if (!copy.empty()) {
@@ -556,6 +561,7 @@ PoFile po_read(const std::string& path) {
         for (auto& e : out.errors)
             if (e.starts_with(copy)) e = path + e.substr(copy.size());
     }
+    out.unkept_errors = g_unkept_errors;
     if (file == nullptr) {
         if (out.errors.empty()) out.errors.push_back(path + ": cannot be read as a PO file");
         return out;
@@ -707,6 +713,7 @@ bool rewrite_expected(std::string& file, std::string_view name, std::string_view
 ImportPlan plan_import(const PoFile& po, const std::string& root, const ImportOptions& options) {
     ImportPlan plan;
     for (const auto& e : po.errors) plan.findings.push_back({"", e});
+    plan.unlisted = po.unkept_errors;
     std::map<std::string_view, std::size_t> index;
     const auto tables = table_entries();
     for (std::size_t i = 0; i < tables.size(); ++i) index[tables[i].name] = i;

@@ -53,6 +53,7 @@ struct PoUnit {
 struct PoFile {
     std::vector<PoUnit> units;
     std::vector<std::string> errors;  // the file could not be read as a UTF-8 PO file
+    std::size_t unkept_errors = 0;    // errors past the first hundred, counted only
     std::string commit;               // X-Hecat-Commit: the tables it was exported from
     std::size_t exported_units = 0;   // X-Hecat-Units, 0 when not recorded
 };
@@ -79,6 +80,7 @@ struct ImportPlan {
     // The files to replace, with their new contents.
     std::vector<std::pair<std::string, std::string>> files;
     std::size_t units = 0, changed = 0;
+    std::size_t unlisted = 0;  // findings counted but not listed
 };
 
 // What importing `po` into the tables under the repository folder `root`
