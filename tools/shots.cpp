@@ -158,6 +158,12 @@ RECT window_rect(HWND w) {
     return r;
 }
 
+// The English of an entry without the explanation in parentheses after it.
+std::string english(std::string_view gloss) {
+    const auto open = gloss.find(" (");
+    return std::string(gloss.substr(0, open));
+}
+
 // Shortcut texts the editor shows beside some items: the kit's key names.
 std::wstring shortcut(std::string_view name) {
     static const std::map<std::string_view, const char*> keys = {
@@ -238,7 +244,7 @@ void menus(Index& index) {
         if (popups[i] == nullptr) continue;
         RECT item;
         GetMenuItemRect(w, bar, static_cast<UINT>(i), &item);
-        const std::string gloss(tree[i].entry->gloss);
+        const std::string gloss = english(tree[i].entry->gloss);
         open(popups[i], item.left, item.bottom, index.next("menu"), "Menu: " + gloss, names[i]);
         for (int k = 0; k < GetMenuItemCount(popups[i]); ++k) {
             HMENU sub = GetSubMenu(popups[i], k);
@@ -247,7 +253,7 @@ void menus(Index& index) {
             std::vector<std::string_view> in{node.entry->name};
             for (const auto& s : node.items) in.push_back(s.entry->name);
             open(sub, item.left + 40, item.bottom + 40, index.next("submenu"),
-                 "Submenu: " + gloss + " > " + std::string(node.entry->gloss), in);
+                 "Submenu: " + gloss + " > " + english(node.entry->gloss), in);
         }
     }
     DestroyWindow(w);
