@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -93,6 +94,28 @@ bool write_all(int fd, const std::string& content) {
     return true;
 }
 
+// The folder part of a path, with its slash ("" for a bare name).
+std::string folder_of(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Writes `content` to a new temporary file of a unique name beside `target`,
+// with `mode`, flushed to disk; its name in `tmp` (empty when none was
+// made). Returns 0, or the errno of what failed.
+int stage(const std::string& target, const std::string& content, mode_t mode, std::string& tmp) {
+    tmp = folder_of(target) + ".hecat-XXXXXX";
+    const int fd = ::mkstemp(tmp.data());
+    if (fd < 0) {
+        tmp.clear();
+        return errno;
+    }
+    bool ok = write_all(fd, content) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    int err = ok ? 0 : (errno ? errno : EIO);
+    if (::close(fd) != 0 && ok) err = errno;
+    return err;
+}
+
 // Writes the whole file or leaves everything as it was: the content goes to a
 // temporary file of a unique name in the target's folder, which is flushed to
 // disk and renamed over the target. A symlink is followed to the file it
@@ -117,19 +140,13 @@ int write_file(const std::string& path, const std::string& content) {
         if (::close(fd) != 0 || !ok) return cannot_write(path, std::strerror(ok ? errno : err));
         return 0;
     }
-    const auto slash = target.rfind('/');
-    std::string tmp = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + ".hecat-XXXXXX";
-    const int fd = ::mkstemp(tmp.data());
-    if (fd < 0) return cannot_write(path, std::strerror(errno));
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    bool ok = write_all(fd, content) && ::fchmod(fd, exists ? (st.st_mode & 07777) : (0666 & ~mask)) == 0 &&
-              ::fsync(fd) == 0;
-    int err = errno;
-    if (::close(fd) != 0 && ok) ok = false, err = errno;
-    if (ok && ::rename(tmp.c_str(), target.c_str()) != 0) ok = false, err = errno;
-    if (!ok) {
-        ::unlink(tmp.c_str());
+    std::string tmp;
+    int err = stage(target, content, exists ? (st.st_mode & 07777) : (0666 & ~mask), tmp);
+    if (err == 0 && ::rename(tmp.c_str(), target.c_str()) != 0) err = errno;
+    if (err != 0) {
+        if (!tmp.empty()) ::unlink(tmp.c_str());
         return cannot_write(path, std::strerror(err));
     }
     return 0;
@@ -277,21 +294,11 @@ int write_files(const std::vector<std::pair<std::string, std::string>>& files) {
         if (::stat(s.target.c_str(), &st) != 0) return undo(path, std::strerror(errno));
         if (!S_ISREG(st.st_mode)) return undo(path, "not a regular file");
         if ((st.st_mode & 0222) == 0 || ::access(s.target.c_str(), W_OK) != 0) return undo(path, "it is read-only");
-        const auto slash = s.target.rfind('/');
-        const std::string folder = slash == std::string::npos ? std::string() : s.target.substr(0, slash + 1);
-        s.tmp = folder + ".hecat-XXXXXX";
-        const int fd = ::mkstemp(s.tmp.data());
-        if (fd < 0) {
-            s.tmp.clear();
-            return undo(path, std::strerror(errno));
-        }
+        const int err = stage(s.target, content, st.st_mode & 07777, s.tmp);
         staged.push_back(s);
-        bool ok = write_all(fd, content) && ::fchmod(fd, st.st_mode & 07777) == 0 && ::fsync(fd) == 0;
-        int err = errno;
-        if (::close(fd) != 0 && ok) ok = false, err = errno;
-        if (!ok) return undo(path, std::strerror(err ? err : EIO));
+        if (err != 0) return undo(path, std::strerror(err));
         // The old file keeps a second name until every new one is in place.
-        std::string old = folder + ".hecat-old-XXXXXX";
+        std::string old = folder_of(s.target) + ".hecat-old-XXXXXX";
         const int ofd = ::mkstemp(old.data());
         if (ofd < 0) return undo(path, std::strerror(errno));
         ::close(ofd);
@@ -322,7 +329,7 @@ int import_po(const Args& args) {
         return 2;
     }
     const PoFile po = po_read(path);
-    if (po.commit.empty() && !po.units.empty())
+    if (!po.units.empty() && std::none_of(po.units.begin(), po.units.end(), [](const PoUnit& u) { return !u.base.empty(); }))
         std::printf("%s: no record of the tables it was exported from (written by hand or by an older hecat): "
                     "changes made to the tables since cannot be told from the file's\n", path.c_str());
     const auto plan = plan_import(po, ".", {args.options.count("--prefer-file") > 0, args.options.count("--change-quoted") > 0});

@@ -395,7 +395,7 @@ std::string po_export(const std::vector<Item>& items, std::string_view revision,
         "# the import can tell your changes from changes made to the tables since.\n"
         "msgid \"\"\n"
         "msgstr \"\"\n"
-        "\"Project-Id-Version: DLLTranslation_HE 1.0\\n\"\n"
+        "\"Project-Id-Version: DLLTranslation_HE " HE_VERSION "\\n\"\n"
         "\"Report-Msgid-Bugs-To: \\n\"\n"
         "\"POT-Creation-Date: " + std::string(revision) + "\\n\"\n"
         "\"PO-Revision-Date: " + std::string(revision) + "\\n\"\n"
@@ -541,10 +541,11 @@ PoFile po_read(const std::string& path) {
     std::string copy;
     if (raw.starts_with("\xEF\xBB\xBF")) {
         raw.erase(0, 3);
-        char name[] = "/tmp/hecat-po-XXXXXX";
-        const int fd = ::mkstemp(name);
+        const char* tmpdir = std::getenv("TMPDIR");
+        std::string name = std::string(tmpdir && *tmpdir ? tmpdir : "/tmp") + "/hecat-po-XXXXXX";
+        const int fd = ::mkstemp(name.data());
         if (fd < 0 || ::write(fd, raw.data(), raw.size()) != static_cast<ssize_t>(raw.size())) {
-            if (fd >= 0) ::close(fd), ::unlink(name);
+            if (fd >= 0) ::close(fd), ::unlink(name.c_str());
             out.errors.push_back(path + ": cannot be read without its byte order mark");
             return out;
         }

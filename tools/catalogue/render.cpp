@@ -154,8 +154,8 @@ std::string reading_html(std::string_view utf8) {
         const auto runs = reading_runs(line);
         std::u32string joined;
         for (const auto& [run, ltr] : runs) joined += run;
-        if (encode(joined) != reading_order(line)) {
-            out += escape_html(reading_order(line));  // the mended reading, laid out as it stands
+        if (const std::string reading = reading_order(line); encode(joined) != reading) {
+            out += escape_html(reading);  // the mended reading, laid out as it stands
         } else {
             for (const auto& [run, ltr] : runs) {
                 const std::string text = escape_html(encode(run));
