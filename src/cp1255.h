@@ -30,28 +30,54 @@ struct Utf8 {
     constexpr std::string_view view() const { return {chars, N - 1}; }
 };
 
+// One character of UTF-8: its code point and how many bytes it takes. Width
+// 0 where the bytes at `at` start no well-formed character (a stray
+// continuation byte, a sequence cut short or broken); the code point is then
+// the first byte.
+struct Utf8Char {
+    char32_t code_point;
+    std::size_t width;
+};
+
+constexpr Utf8Char utf8_char(std::string_view s, std::size_t at) {
+    const auto b0 = static_cast<unsigned char>(s[at]);
+    const std::size_t width = b0 < 0x80 ? 1 : (b0 & 0xE0) == 0xC0 ? 2 : (b0 & 0xF0) == 0xE0 ? 3 : (b0 & 0xF8) == 0xF0 ? 4 : 0;
+    if (width == 0 || at + width > s.size()) return {b0, 0};
+    char32_t cp = width == 1 ? b0 : b0 & (0x7Fu >> width);
+    for (std::size_t k = 1; k < width; ++k) {
+        const auto b = static_cast<unsigned char>(s[at + k]);
+        if ((b & 0xC0) != 0x80) return {b0, 0};
+        cp = (cp << 6) | (b & 0x3Fu);
+    }
+    return {cp, width};
+}
+
+constexpr bool valid_utf8(std::string_view s) {
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t width = utf8_char(s, i).width;
+        if (width == 0) return false;
+        i += width;
+    }
+    return true;
+}
+
 // One step of decoding: the Windows-1255 byte of the character that starts at
 // `at`, and how many UTF-8 bytes it took. `byte` is negative when the
-// character may not be carried.
+// character may not be carried; an overlong form is never carried.
 struct Step {
     int byte;
     std::size_t width;
 };
 
 constexpr Step decode_one(std::string_view s, std::size_t at) {
-    const auto b0 = static_cast<unsigned char>(s[at]);
-    if (b0 < 0x80) {
-        const bool allowed = b0 == 0x0D || (b0 >= 0x20 && b0 <= 0x7E);
-        return {allowed ? b0 : -1, 1};
-    }
+    const Utf8Char c = utf8_char(s, at);
+    const char32_t cp = c.code_point;
+    if (c.width == 0) return {-1, 1};
+    if (c.width == 1) return {cp == 0x0D || (cp >= 0x20 && cp <= 0x7E) ? static_cast<int>(cp) : -1, 1};
     // Only two-byte sequences can carry an allowed character (U+00B0, U+05D0..U+05EA).
-    if ((b0 & 0xE0) != 0xC0 || at + 1 >= s.size()) return {-1, 1};
-    const auto b1 = static_cast<unsigned char>(s[at + 1]);
-    if ((b1 & 0xC0) != 0x80) return {-1, 1};
-    const unsigned cp = ((b0 & 0x1Fu) << 6) | (b1 & 0x3Fu);
-    if (cp == 0xB0) return {0xB0, 2};
-    if (cp >= 0x5D0 && cp <= 0x5EA) return {static_cast<int>(cp - 0x5D0 + 0xE0), 2};
-    return {-1, 2};
+    if (c.width == 2 && cp == 0xB0) return {0xB0, 2};
+    if (c.width == 2 && cp >= 0x5D0 && cp <= 0x5EA) return {static_cast<int>(cp - 0x5D0 + 0xE0), 2};
+    return {-1, c.width};
 }
 
 // A string literal as written, a zero byte inside it included.

@@ -19,6 +19,7 @@
 #include "catalogue/arguments.h"
 #include "catalogue/table.h"
 #include "cp1255.h"
+#include "families.h"
 
 namespace he::rules {
 
@@ -41,10 +42,6 @@ struct Message {
     }
     constexpr std::string_view view() const { return {text, size}; }
 };
-
-inline constexpr std::size_t kLongestText = 129;
-inline constexpr std::size_t kLongestMenuCaption = 26;
-inline constexpr std::size_t kLongestLabel = 33;
 
 // Entries that share one text on purpose, a group per line: each group reads
 // the same, and any other repeat would show two different things under one
@@ -122,15 +119,8 @@ constexpr Refused first_refused(std::string_view utf8) {
     std::size_t position = 0;
     for (std::size_t i = 0; i < utf8.size();) {
         ++position;
-        const auto b0 = static_cast<unsigned char>(utf8[i]);
-        const std::size_t width = b0 < 0x80 ? 1 : (b0 & 0xE0) == 0xC0 ? 2 : (b0 & 0xF0) == 0xE0 ? 3 : (b0 & 0xF8) == 0xF0 ? 4 : 0;
-        if (width == 0 || i + width > utf8.size()) return {true, b0, position, true};
-        char32_t cp = width == 1 ? b0 : b0 & (0x7Fu >> width);
-        for (std::size_t k = 1; k < width; ++k) {
-            const auto b = static_cast<unsigned char>(utf8[i + k]);
-            if ((b & 0xC0) != 0x80) return {true, b0, position, true};
-            cp = (cp << 6) | (b & 0x3Fu);
-        }
+        const auto [cp, width] = cp1255::utf8_char(utf8, i);
+        if (width == 0) return {true, cp, position, true};
         // The characters that have a byte are the encoding's to say; an
         // overlong form of an ASCII character is malformed UTF-8.
         if (cp1255::decode_one(utf8, i).byte < 0) return {true, cp, position, width > 1 && cp < 0x80};
@@ -172,17 +162,6 @@ constexpr bool among(std::string_view name, const std::string_view (&list)[N]) {
     return std::find(std::begin(list), std::end(list), name) != std::end(list);
 }
 
-constexpr bool is_template(std::string_view name) {
-    return std::any_of(std::begin(kTemplateArguments), std::end(kTemplateArguments),
-                       [&](const TemplateArguments& t) { return t.name == name; });
-}
-
-constexpr std::string_view arguments_of(std::string_view name) {
-    for (const auto& t : kTemplateArguments)
-        if (t.name == name) return t.specifiers;
-    return {};
-}
-
 // Field captions are the labels between the menu block and the first
 // template in the export list.
 constexpr std::span<const std::string_view> field_captions(std::span<const std::string_view> order) {
@@ -192,11 +171,110 @@ constexpr std::span<const std::string_view> field_captions(std::span<const std::
     return {from + 1, to};
 }
 
+// How long a family's texts may be: "1 to 26 bytes", "at most 129 bytes".
+constexpr Message& describe_bytes(Message& m, const Family& f) {
+    if (f.shortest == 0) return m << "at most " << f.longest << " bytes";
+    return m << f.shortest << " to " << f.longest << " bytes";
+}
+
+// "a" or "an", as the noun begins.
+constexpr std::string_view article(std::string_view noun) {
+    return !noun.empty() && has("aeiou", noun.front()) ? "an " : "a ";
+}
+
+// What wording written for this module is made of, where a family says.
+constexpr std::string_view describe_wording(Wording w) {
+    return w == Wording::letters ? "Hebrew letters and single blanks only"
+           : w == Wording::hebrew ? "a Hebrew letter at least, and no %"
+                                  : "";
+}
+
+// The names of the families for which `holds` holds: "templates and messages".
+template <class Holds>
+constexpr Message& name_families(Message& m, Holds&& holds) {
+    std::size_t all = 0, said = 0;
+    for (const auto& f : kFamilies) all += holds(f) ? 1 : 0;
+    for (const auto& f : kFamilies) {
+        if (!holds(f)) continue;
+        m << (said == 0 ? "" : said + 1 == all ? " and " : ", ") << f.name;
+        ++said;
+    }
+    return m;
+}
+
+// The rules of every text. `fail(broken, write)` reports a broken rule,
+// `write` putting its message into a Message.
+template <class Fail>
+constexpr void check_every_text(const Entry& e, const Family& f, Fail& fail) {
+    const std::string_view t = e.text, n = e.name;
+    fail(t.size() < f.shortest || t.size() > f.longest, [&](Message& m) {
+        if (f.shortest == 0) describe_bytes(m << "is " << t.size() << " bytes; " << article(f.noun) << f.noun << " is ", f);
+        else describe_bytes(m << article(f.noun) << f.noun << " is ", f) << "; this one is " << t.size();
+    });
+    fail(!t.empty() && (t.front() == '\r' || t.back() == '\r'),
+         [](Message& m) { m << "begins or ends with a line break"; });
+    fail(has(t, '\r') && !f.line_breaks, [](Message& m) {
+        name_families(m << "has a line break, which only ", [](const Family& other) { return other.line_breaks; })
+            << " may have";
+    });
+    fail(!t.empty() && t.front() == ' ', [](Message& m) { m << "begins with a blank"; });
+    fail(!t.empty() && t.back() == ' ' && n != kTrailingBlank, [](Message& m) { m << "ends with a blank"; });
+    fail(has(t, "  "), [](Message& m) { m << "holds two blanks in a row"; });
+    fail(has(t, '|'), [](Message& m) { m << "holds a | separator"; });
+    fail(has(t, '&') && !among(n, kAccessKeys),
+         [](Message& m) { m << "holds an access-key &, which only the Yes and No buttons carry"; });
+    fail(has(t, '+') && !among(n, kModifiers),
+         [](Message& m) { m << "holds a +, which only the modifier key names carry"; });
+    fail(t.ends_with("..."), [](Message& m) { m << "ends in an ellipsis"; });
+}
+
+// The rules the entry's family adds (families.inc).
+template <class Fail>
+constexpr void check_family(const Entry& e, const Family& f, bool field_caption, Fail& fail) {
+    const std::string_view t = e.text, a = article(f.noun);
+    fail(!f.degree_sign && has(t, '\xB0'), [&](Message& m) { m << a << f.noun << " holds no degree sign"; });
+    if (f.ends == Ends::bare && field_caption) {
+        fail(!t.starts_with(": ") || has(t.substr(1), ':'),
+             [](Message& m) { m << "a field caption is \": \" and then the caption, with no other colon"; });
+    } else if (f.ends == Ends::bare) {
+        fail(t.starts_with(":"), [](Message& m) { m << "only field captions begin with a colon"; });
+        const bool batch_result = among(e.name, kBatchResults) && t.ends_with(" !");
+        fail(!t.empty() && has(":.?!", t.back()) && !batch_result, [&](Message& m) { m << a << f.noun << " ends in no mark"; });
+    }
+    if (!e.open) return;
+    const auto written = [&](Message& m) -> Message& { return m << a << f.noun << " written for this module "; };
+    fail(f.wording == Wording::letters && !std::all_of(t.begin(), t.end(), [](char c) { return c == ' ' || hebrew_letter(c); }),
+         [&](Message& m) { written(m) << "is " << describe_wording(f.wording); });
+    fail(f.wording == Wording::hebrew && std::none_of(t.begin(), t.end(), hebrew_letter),
+         [&](Message& m) { written(m) << "needs a Hebrew letter"; });
+    fail(f.wording == Wording::hebrew && has(t, '%'), [&](Message& m) { written(m) << "holds no %"; });
+}
+
+// A template carries the specifiers the editor passes; no other text but
+// the percent unit carries a %.
+template <class Fail>
+constexpr void check_specifiers(const Entry& e, Fail& fail) {
+    const std::string_view t = e.text, n = e.name;
+    if (is_template(n)) {
+        Message found;
+        write_specifiers(t, [&](std::string_view piece) { found << piece; });
+        const std::string_view want = arguments_of(n);
+        fail(found.view() != want, [&](Message& m) {
+            m << "has the specifiers \"" << found.view() << "\" where the editor passes \"" << want
+              << "\", in that order";
+        });
+    } else if (n == "GetTrLblPct") {
+        fail(t != "%", [](Message& m) { m << "the percent unit is a lone % shown unformatted"; });
+    } else {
+        fail(has(t, '%'), [](Message& m) { m << "holds a % but the editor fills no value into it"; });
+    }
+}
+
 // Calls report(entry, message) once for each rule the entry breaks. A text
-// with a character the module may not carry is reported for that alone.
+// with a character the module may not carry, or in a table of a family that
+// families.inc does not list, is reported for that alone.
 template <class Report>
 constexpr void check_entry(const Entry& e, bool field_caption, Report&& report) {
-    const std::string_view t = e.text, n = e.name;
     const auto fail = [&](bool broken, auto&& write) {
         if (!broken) return;
         Message m;
@@ -216,66 +294,22 @@ constexpr void check_entry(const Entry& e, bool field_caption, Report&& report) 
         });
         return;
     }
-
-    fail(t.size() > kLongestText, [&](Message& m) { m << "is " << t.size() << " bytes; no text may be longer than 129"; });
-    fail(!t.empty() && (t.front() == '\r' || t.back() == '\r'),
-         [](Message& m) { m << "begins or ends with a line break"; });
-    fail(has(t, '\r') && e.family != "templates" && e.family != "messages",
-         [](Message& m) { m << "has a line break, which only templates and messages may have"; });
-    fail(!t.empty() && t.front() == ' ', [](Message& m) { m << "begins with a blank"; });
-    fail(!t.empty() && t.back() == ' ' && n != kTrailingBlank, [](Message& m) { m << "ends with a blank"; });
-    fail(has(t, "  "), [](Message& m) { m << "holds two blanks in a row"; });
-    fail(has(t, '|'), [](Message& m) { m << "holds a | separator"; });
-    fail(has(t, '&') && !among(n, kAccessKeys),
-         [](Message& m) { m << "holds an access-key &, which only the Yes and No buttons carry"; });
-    fail(has(t, '+') && !among(n, kModifiers),
-         [](Message& m) { m << "holds a +, which only the modifier key names carry"; });
-    fail(t.ends_with("..."), [](Message& m) { m << "ends in an ellipsis"; });
-
-    if (e.family == "menus") {
-        fail(t.empty() || t.size() > kLongestMenuCaption,
-             [&](Message& m) { m << "a menu caption is 1 to 26 bytes; this one is " << t.size(); });
-        fail(e.open && !std::all_of(t.begin(), t.end(), [](char c) { return c == ' ' || hebrew_letter(c); }),
-             [](Message& m) { m << "menu wording written for this module is Hebrew letters and single blanks only"; });
+    const Family* family = find_family(e.family);
+    if (family == nullptr) {
+        fail(true, [&](Message& m) { m << "stands in the table of \"" << e.family << "\", a family src/families.inc does not list"; });
+        return;
     }
-    if (e.family == "labels") {
-        fail(t.empty() || t.size() > kLongestLabel,
-             [&](Message& m) { m << "a label is 1 to 33 bytes; this one is " << t.size(); });
-        fail(has(t, '\xB0'), [](Message& m) { m << "a label holds no degree sign"; });
-        if (field_caption) {
-            fail(!t.starts_with(": ") || has(t.substr(1), ':'),
-                 [](Message& m) { m << "a field caption is \": \" and then the caption, with no other colon"; });
-        } else {
-            fail(t.starts_with(":"), [](Message& m) { m << "only field captions begin with a colon"; });
-            const bool batch_result = among(n, kBatchResults) && t.ends_with(" !");
-            fail(!t.empty() && has(":.?!", t.back()) && !batch_result,
-                 [](Message& m) { m << "a label ends in no mark"; });
-        }
-        fail(e.open && std::none_of(t.begin(), t.end(), hebrew_letter),
-             [](Message& m) { m << "label wording written for this module needs a Hebrew letter"; });
-        fail(e.open && has(t, '%'), [](Message& m) { m << "label wording written for this module holds no %"; });
-    }
-
-    if (is_template(n)) {
-        Message found;
-        write_specifiers(t, [&](std::string_view piece) { found << piece; });
-        const std::string_view want = arguments_of(n);
-        fail(found.view() != want, [&](Message& m) {
-            m << "has the specifiers \"" << found.view() << "\" where the editor passes \"" << want
-              << "\", in that order";
-        });
-    } else if (n == "GetTrLblPct") {
-        fail(t != "%", [](Message& m) { m << "the percent unit is a lone % shown unformatted"; });
-    } else {
-        fail(has(t, '%'), [](Message& m) { m << "holds a % but the editor fills no value into it"; });
-    }
+    check_every_text(e, *family, fail);
+    check_family(e, *family, field_caption, fail);
+    check_specifiers(e, fail);
 }
 
 // ---------------------------------------------------------------------------
 // The rules of the whole catalogue
 
 // A 64-bit FNV-1a hash: the whole-catalogue pass sorts numbers rather than
-// strings, which keeps the compiler's work small.
+// strings, which keeps the compiler's work small. Translators' files record
+// texts by this hash too (hecat's "hecat-base"), so it stays FNV-1a.
 constexpr std::uint64_t hash(std::string_view s) {
     std::uint64_t h = 0xcbf29ce484222325u;
     for (const char c : s) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3u;

@@ -68,25 +68,60 @@ inline constexpr TemplateArguments kTemplateArguments[] = {
     {"GetDlgPictureFmt", "%d %d"},
 };
 
-// The specifiers of a text, in order, blank-separated, each handed to `emit`.
-// A "%" that starts no specifier of the catalogue's kinds yields "%?".
+// The printf specifier of the catalogue's kinds that starts at text[i], a
+// '%': "%%", which takes no argument, or "%d", "%s", "%f", "%.2f", each plain
+// or with the number of the argument it takes ("%2$s", as translators' files
+// write arguments they reorder). The number has one or two digits and is not
+// 0; `length` is 0 where no such specifier starts.
+struct Specifier {
+    std::size_t length = 0;
+    std::string_view conversion;  // "%", "d", "s", "f" or ".2f"
+    unsigned argument = 0;        // 0: the next argument in order
+};
+
+constexpr Specifier specifier_at(std::string_view text, std::size_t i) {
+    std::size_t j = i + 1;
+    if (text.substr(j).starts_with("%")) return {2, "%", 0};
+    unsigned argument = 0;
+    while (j < text.size() && j < i + 3 && text[j] >= '0' && text[j] <= '9')
+        argument = argument * 10 + static_cast<unsigned>(text[j++] - '0');
+    if (j > i + 1) {
+        if (j >= text.size() || text[j] != '$' || argument == 0) return {};
+        ++j;
+    }
+    for (const std::string_view conversion : {"d", "s", "f", ".2f"})
+        if (text.substr(j).starts_with(conversion)) return {j + conversion.size() - i, conversion, argument};
+    return {};
+}
+
+// The specifiers of a text, in order, blank-separated, each as written and
+// handed to `emit`. A "%" that starts no specifier of the catalogue's kinds
+// yields "%?".
 template <class Emit>
 constexpr void write_specifiers(std::string_view text, Emit&& emit) {
     bool first = true;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '%') continue;
-        const std::string_view rest = text.substr(i + 1);
-        std::string_view specifier = "%?";
-        if (rest.starts_with("%")) specifier = "%%";
-        else if (rest.starts_with("d")) specifier = "%d";
-        else if (rest.starts_with("s")) specifier = "%s";
-        else if (rest.starts_with("f")) specifier = "%f";
-        else if (rest.starts_with(".2f")) specifier = "%.2f";
+        const Specifier s = specifier_at(text, i);
         if (!first) emit(" ");
         first = false;
-        emit(specifier);
-        if (specifier != "%?") i += specifier.size() - 1;
+        emit(s.length == 0 ? std::string_view("%?") : text.substr(i, s.length));
+        if (s.length != 0) i += s.length - 1;
     }
+}
+
+// Whether the editor fills the entry's text as a template.
+constexpr bool is_template(std::string_view name) {
+    for (const auto& t : kTemplateArguments)
+        if (t.name == name) return true;
+    return false;
+}
+
+// The specifiers the editor passes for the entry, empty for other entries.
+constexpr std::string_view arguments_of(std::string_view name) {
+    for (const auto& t : kTemplateArguments)
+        if (t.name == name) return t.specifiers;
+    return {};
 }
 
 inline std::string specifiers_of(std::string_view text) {

@@ -1,9 +1,11 @@
-// Windows-1255 texts of the catalogue back to UTF-8, for listings, messages
-// and review pages.
+// The catalogue's texts between Windows-1255 and UTF-8 at run time, for the
+// tools: listings, messages, review pages, and texts a translator wrote.
 #pragma once
 
 #include <string>
 #include <string_view>
+
+#include "cp1255.h"
 
 namespace he {
 
@@ -24,6 +26,18 @@ inline std::string to_utf8(std::string_view cp1255, bool visible_cr = false) {
         } else {
             out += "\xEF\xBF\xBD";
         }
+    }
+    return out;
+}
+
+// UTF-8 to the module's Windows-1255 bytes; a character it may not carry
+// becomes '?' (the rules report it from the UTF-8).
+inline std::string to_cp1255(std::string_view utf8) {
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto step = cp1255::decode_one(utf8, i);
+        out += step.byte < 0 ? '?' : static_cast<char>(step.byte);
+        i += step.width;
     }
     return out;
 }

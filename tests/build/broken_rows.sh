@@ -59,7 +59,7 @@ wait
 broken blanks       src/catalogue/messages.inc GetTrDlgMain2 "האם  ברצונך ?" "holds two blanks in a row" &
 broken marks        src/catalogue/buttons.inc GetTrBtnDel "&מחיקה" "holds an access-key &"
 wait
-broken open_menu    src/catalogue/menus.inc GetTrMnuNew   "חד-ש" "menu wording written for this module is Hebrew letters and single blanks only" &
+broken open_menu    src/catalogue/menus.inc GetTrMnuNew   "חד-ש" "a menu caption written for this module is Hebrew letters and single blanks only" &
 broken field        src/catalogue/labels.inc GetTrLblWidth "רוחב" "a field caption is"
 wait
 broken closing_mark src/catalogue/labels.inc GetTrLblLeft "שמאל !" "a label ends in no mark" &

@@ -76,7 +76,7 @@ refused() {  # refused DESCRIPTION PO TEXT_IN_OUTPUT
 cp "$work/he.po" "$work/rule.po"
 edit "$work/rule.po" GetTrMnuOpen "פתח-קובץ"
 edit "$work/rule.po" GetTrMnuNew "קובץ חדש"
-refused "a broken rule" "$work/rule.po" "GetTrMnuOpen: menu wording written for this module is Hebrew letters and single blanks only"
+refused "a broken rule" "$work/rule.po" "GetTrMnuOpen: a menu caption written for this module is Hebrew letters and single blanks only"
 cp "$work/he.po" "$work/unknown.po"
 sed -i 's/^msgctxt "GetTrMnuOpen"$/msgctxt "GetTrMnuOpenNothing"/' "$work/unknown.po"
 refused "an unknown entry" "$work/unknown.po" "GetTrMnuOpenNothing: no such entry"

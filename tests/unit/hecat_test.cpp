@@ -1,5 +1,5 @@
 // The maintainers' tool: its check finds what it should, its names and
-// ordinals match the built DLL, its layout helpers read as a reader reads.
+// ordinals match the built DLL, its readings read as a reader reads.
 #include <gtest/gtest.h>
 
 #include <fribidi.h>
@@ -13,13 +13,14 @@
 
 #include "catalogue/table.h"
 #include "catalogue/utf8.h"
-#include "model.h"
-#include "pe.h"
-#include "render.h"
+#include "catalogue/arguments.h"
 #include "check.h"
 #include "glossary.h"
-#include "po.h"
-#include "rules.h"
+#include "layout.h"
+#include "model.h"
+#include "pe.h"
+#include "reading.h"
+#include "spreadsheet.h"
 
 namespace {
 
@@ -111,10 +112,10 @@ TEST(HecatGlossary, HoldsForTheCatalogueAndWarnsOnTheOtherChoice) {
 
 // Every stored text has a reading for the translators' files, and that
 // reading leads back to exactly the stored bytes.
-TEST(HecatPo, EveryReadingLeadsBackToItsStoredText) {
+TEST(HecatReading, EveryReadingLeadsBackToItsStoredText) {
     std::size_t differ = 0, positional = 0;
     for (const auto& e : he::table_entries()) {
-        const bool is_template = he::rules::is_template(e.name);
+        const bool is_template = he::is_template(e.name);
         const std::string stored = he::to_utf8(e.text);
         const std::string reading = he::tool::reading_of(stored, is_template);
         differ += reading != stored;
@@ -171,10 +172,10 @@ std::string filled(std::string_view text) {
 // What a translator sees of a unit in a right-to-left editor is what the
 // editor's left-to-right control shows of the stored text: the same glyphs
 // in the same order, line by line, values filled in on both sides.
-TEST(HecatPo, EveryReadingLooksLikeTheControl) {
+TEST(HecatReading, EveryReadingLooksLikeTheControl) {
     std::size_t checked = 0;
     for (const auto& e : he::table_entries()) {
-        const bool is_template = he::rules::is_template(e.name);
+        const bool is_template = he::is_template(e.name);
         const std::string stored = he::to_utf8(e.text);
         if (stored.find("\xD7") == std::string::npos) continue;  // no Hebrew letter
         const std::string reading = he::tool::reading_of(stored, is_template);
@@ -208,7 +209,7 @@ TEST(HecatModel, NamesAndOrdinalsAreTheBuiltDllsOwn) {
     }
 }
 
-TEST(HecatRender, ReadingOrderIsWhatAReaderTakesIn) {
+TEST(HecatLayout, ReadingOrderIsWhatAReaderTakesIn) {
     // ": width" shows its colon at the left end, which a reader meets last.
     EXPECT_EQ(he::tool::visual_order(": רוחב"), ": בחור");
     EXPECT_EQ(he::tool::reading_order(": רוחב"), "רוחב :");
@@ -225,13 +226,13 @@ TEST(HecatRender, ReadingOrderIsWhatAReaderTakesIn) {
     EXPECT_EQ(he::tool::per_line("a\r: רוחב", he::tool::reading_order), "a\rרוחב :");
 }
 
-TEST(HecatRender, SamplesFillLikeTheEditor) {
+TEST(HecatModel, SamplesFillLikeTheEditor) {
     EXPECT_EQ(he::tool::fill_sample("\xE0 : %d%%"), "\xE0 : 42%");
     EXPECT_EQ(he::tool::fill_sample("%.2f dpi"), "3.14 dpi");
     EXPECT_EQ(he::tool::fill_sample("\"%s\" %f"), "\"photo.jpg\" 3.140000");
 }
 
-TEST(HecatRender, ExportsCarryEveryEntryOnce) {
+TEST(HecatSpreadsheet, ExportsCarryEveryEntryOnce) {
     const auto items = he::tool::items();
     const std::string json = he::tool::json_export(items), csv = he::tool::csv_export(items);
     EXPECT_NE(json.find("{\"ordinal\": 1, \"name\": \"GetTrCharset\", \"family\": \"identity\", \"bytes\": 0, \"text\": \"\", \"english\": \"Character-set name (empty)\"}"), std::string::npos);

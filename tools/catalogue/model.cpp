@@ -1,7 +1,10 @@
+// The catalogue as the maintainers' tool sees it (model.h).
 #include "model.h"
 
 #include <algorithm>
 #include <map>
+
+#include "catalogue/arguments.h"
 
 namespace he::tool {
 
@@ -21,17 +24,40 @@ std::vector<Item> items() {
     return out;
 }
 
+const Family& family_of(const Entry& e) {
+    // Every row's family is in the table: the build checks it.
+    return *find_family(e.family);
+}
+
 std::string fill_sample(std::string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto rest = text.substr(i);
-        if (rest.starts_with("%%")) out += '%', ++i;
-        else if (rest.starts_with("%d")) out += "42", ++i;
-        else if (rest.starts_with("%s")) out += "photo.jpg", ++i;
-        else if (rest.starts_with("%f")) out += "3.140000", ++i;
-        else if (rest.starts_with("%.2f")) out += "3.14", i += 3;
-        else out += text[i];
+        const Specifier s = text[i] == '%' ? specifier_at(text, i) : Specifier{};
+        if (s.length == 0) {
+            out += text[i];
+            continue;
+        }
+        const std::string_view c = s.conversion;
+        out += c == "%" ? "%" : c == "d" ? "42" : c == "s" ? "photo.jpg" : c == "f" ? "3.140000" : "3.14";
+        i += s.length - 1;
     }
+    return out;
+}
+
+std::string escaped(std::string_view text, std::initializer_list<std::pair<char, std::string_view>> escapes) {
+    std::string out;
+    for (const char c : text) {
+        const auto it = std::find_if(escapes.begin(), escapes.end(), [&](const auto& e) { return e.first == c; });
+        if (it == escapes.end()) out += c;
+        else out += it->second;
+    }
+    return out;
+}
+
+std::string quoted(std::string_view text, std::initializer_list<std::pair<char, std::string_view>> escapes) {
+    std::string out(1, '"');
+    out += escaped(text, escapes);
+    out += '"';
     return out;
 }
 
@@ -54,7 +80,7 @@ std::vector<MenuNode> menu_tree() {
     std::vector<MenuNode> menus;
     std::size_t submenu_left = 0;
     for (const auto& e : table_entries()) {
-        if (e.family != "menus") continue;
+        if (family_of(e).control != Control::menu) continue;
         const bool opens_menu = std::find(std::begin(kMenuCaptions), std::end(kMenuCaptions), e.name) != std::end(kMenuCaptions);
         if (opens_menu || menus.empty()) {
             menus.push_back({&e, {}});

@@ -2,6 +2,7 @@
 // ordinal, read from the same tables and export list the DLL is built from.
 #pragma once
 
+#include <initializer_list>
 #include <span>
 #include <string>
 #include <string_view>
@@ -9,6 +10,7 @@
 
 #include "catalogue/table.h"
 #include "catalogue/utf8.h"
+#include "families.h"
 
 namespace he::tool {
 
@@ -27,9 +29,19 @@ std::vector<Item> items();
 // The ordinal the export table gives a name, or 0 for a name it does not hold.
 unsigned ordinal_of(std::string_view name);
 
+// The family of a row (families.inc).
+const Family& family_of(const Entry& e);
+
 // A template filled the way the editor fills it, with sample values: 42 for
-// "%d", "photo.jpg" for "%s", 3.14 for "%.2f", 3.140000 for "%f".
+// "%d", "photo.jpg" for "%s", 3.14 for "%.2f", 3.140000 for "%f", whether
+// plain or numbered.
 std::string fill_sample(std::string_view text);
+
+// A text written for a format: each character that `escapes` names replaced
+// by its escape, as in escaped(s, {{'"', "&quot;"}}).
+std::string escaped(std::string_view text, std::initializer_list<std::pair<char, std::string_view>> escapes);
+// The same between double quotes.
+std::string quoted(std::string_view text, std::initializer_list<std::pair<char, std::string_view>> escapes);
 
 // The entries of a family in the layout of the editor's menus: each menu
 // caption with its items, each submenu caption with its own items.

@@ -1,13 +1,10 @@
-// How the texts look: visual order in a left-to-right control (GNU FriBidi),
-// the reading a Hebrew reader takes from it, and the review formats.
+// One line of text laid out by GNU FriBidi: the order in which a control
+// shows its characters, and the reading a Hebrew reader takes from it.
 #pragma once
 
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "model.h"
 
 namespace he::tool {
 
@@ -22,12 +19,16 @@ std::string visual_order(std::string_view utf8_line, bool right_to_left);
 // right-to-left box it looks as the stored text does in a left-to-right one.
 std::string reading_order(std::string_view utf8_line);
 
+// The reading of a line as runs: Hebrew text, and the runs that read left to
+// right (Latin words, numbers, placeholders, with blanks between them), for
+// a page that isolates the latter.
+struct Run {
+    std::string utf8;
+    bool left_to_right;
+};
+std::vector<Run> reading_runs(std::string_view utf8_line);
+
 // Applies a per-line function to a text of several CR-separated lines.
 std::string per_line(std::string_view utf8, std::string (*fn)(std::string_view));
-
-std::string json_export(const std::vector<Item>& items);
-std::string csv_export(const std::vector<Item>& items);
-// `pictures` links entries to pictures of them in real controls (./dev shots).
-std::string html_preview(const std::vector<Item>& items, const std::map<std::string, std::string>& pictures = {});
 
 }  // namespace he::tool

@@ -1,0 +1,64 @@
+// The checkout hecat serves, as git knows it (checkout.h). git runs without
+// a shell.
+#include "checkout.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+extern char** environ;
+
+namespace he::tool {
+namespace {
+
+// What `git -C folder ARGUMENTS...` prints, or nothing when it fails.
+std::optional<std::string> git(const std::string& folder, std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"git", "-C", folder});
+    std::vector<char*> argv;
+    for (auto& a : arguments) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) return std::nullopt;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned = ::posix_spawnp(&pid, "git", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    std::string text;
+    for (char buffer[4096]; spawned == 0;) {
+        const ssize_t n = ::read(out[0], buffer, sizeof buffer);
+        if (n > 0) text.append(buffer, static_cast<std::size_t>(n));
+        else if (n == 0 || errno != EINTR) break;
+    }
+    ::close(out[0]);
+    if (spawned != 0) return std::nullopt;
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+    return text;
+}
+
+bool hexadecimal(std::string_view s) { return !s.empty() && s.find_first_not_of("0123456789abcdef") == std::string_view::npos; }
+
+}  // namespace
+
+std::string head_commit(const std::string& folder) {
+    auto commit = git(folder, {"rev-parse", "--verify", "HEAD"});
+    while (commit && !commit->empty() && (commit->back() == '\n' || commit->back() == '\r')) commit->pop_back();
+    return commit && hexadecimal(*commit) ? *commit : "unknown";
+}
+
+std::optional<std::string> file_at_commit(const std::string& folder, std::string_view commit, std::string_view path) {
+    if (!hexadecimal(commit)) return std::nullopt;
+    return git(folder, {"show", std::string(commit) + ":" + std::string(path)});
+}
+
+}  // namespace he::tool
