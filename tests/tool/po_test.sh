@@ -182,4 +182,33 @@ ok "a full disk: refused" grep -q 'no file changed' "$work/out"
 ok "a full disk: no file changed" unchanged
 ok "a full disk: nothing left behind" [ -z "$(find "$work/repo" -name '.hecat-*')" ]
 
+# What hecat writes stays as the user had it: --output refuses a read-only
+# file as the import does and gives up on a FIFO that nobody reads; an import
+# keeps each table's owner and mode; the export records the commit of the
+# checkout hecat serves, wherever it runs and whatever repository the
+# environment names.
+echo keep >"$work/readonly.txt"
+chmod 444 "$work/readonly.txt"
+ok "--output over a read-only file: refused, the file kept" sh -c \
+    '! "$1" list --output "$2" 2>"$3" && grep -q "it is read-only" "$3" && grep -qx keep "$2"' sh "$hecat" "$work/readonly.txt" "$work/err"
+mkfifo "$work/fifo"
+ok "--output to a FIFO nobody reads: refused in one line" sh -c \
+    '! timeout 20 "$1" list --output "$2" 2>"$3" && [ "$(wc -l <"$3")" -eq 1 ] && grep -q "no program reads" "$3" && [ -p "$2" ]' \
+    sh "$hecat" "$work/fifo" "$work/err"
+if [ "$(id -u)" -eq 0 ]; then  # only root can give a table another owner
+    fresh
+    chown 65534:65534 "$work/repo/src/catalogue/menus.inc"
+    chmod 640 "$work/repo/src/catalogue/menus.inc"
+    import --change-quoted "$work/two.po"
+    ok "an import run as root keeps a table's owner and mode" \
+        test "$status $(stat -c %u:%g:%a "$work/repo/src/catalogue/menus.inc")" = "0 65534:65534:640"
+fi
+commit=$(git -C "$source_dir" rev-parse --verify HEAD 2>/dev/null || echo unknown)
+mkdir "$work/other" "$work/plain"
+git -C "$work/other" init -q && git -C "$work/other" -c user.name=t -c user.email=t@t commit -q --allow-empty -m other
+for where in other plain; do
+    (cd "$work/$where" && GIT_DIR="$work/other/.git" "$hecat" export --format po) >"$work/$where.po"
+    ok "the export from $where records the commit hecat serves" grep -qxF "\"X-Hecat-Commit: $commit\\n\"" "$work/$where.po"
+done
+
 finish

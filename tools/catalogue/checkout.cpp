@@ -1,5 +1,5 @@
 // The checkout hecat serves, as git knows it (checkout.h). git runs without
-// a shell.
+// a shell, on the folder named, whatever repository the environment names.
 #include "checkout.h"
 
 #include <fcntl.h>
@@ -9,6 +9,8 @@
 
 #include <cerrno>
 #include <vector>
+
+#include "checkout_folder.h"
 
 extern char** environ;
 
@@ -21,6 +23,10 @@ std::optional<std::string> git(const std::string& folder, std::vector<std::strin
     std::vector<char*> argv;
     for (auto& a : arguments) argv.push_back(a.data());
     argv.push_back(nullptr);
+    std::vector<char*> env;  // without GIT_DIR, GIT_WORK_TREE and the like
+    for (char** e = environ; *e != nullptr; ++e)
+        if (std::string_view(*e).substr(0, 4) != "GIT_") env.push_back(*e);
+    env.push_back(nullptr);
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0) return std::nullopt;
     posix_spawn_file_actions_t actions;
@@ -28,7 +34,7 @@ std::optional<std::string> git(const std::string& folder, std::vector<std::strin
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = 0;
-    const int spawned = ::posix_spawnp(&pid, "git", &actions, nullptr, argv.data(), environ);
+    const int spawned = ::posix_spawnp(&pid, "git", &actions, nullptr, argv.data(), env.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
     std::string text;
@@ -49,6 +55,8 @@ std::optional<std::string> git(const std::string& folder, std::vector<std::strin
 bool hexadecimal(std::string_view s) { return !s.empty() && s.find_first_not_of("0123456789abcdef") == std::string_view::npos; }
 
 }  // namespace
+
+std::string checkout_folder() { return HE_CHECKOUT_FOLDER; }
 
 std::string head_commit(const std::string& folder) {
     auto commit = git(folder, {"rev-parse", "--verify", "HEAD"});

@@ -1,5 +1,5 @@
-// What git knows of a checkout: the commit it stands at, and a file as a
-// commit had it.
+// The checkout whose tables hecat serves, and what git knows of it: the
+// commit it stands at, and a file as a commit had it.
 #pragma once
 
 #include <optional>
@@ -7,6 +7,9 @@
 #include <string_view>
 
 namespace he::tool {
+
+// The folder of the checkout this hecat was built from.
+std::string checkout_folder();
 
 // The commit the repository at `folder` stands at, or "unknown" where git
 // cannot say (no git, no repository there).

@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace he::tool {
 namespace {
@@ -40,14 +42,19 @@ std::string refusal(const std::string& target, const struct stat& st) {
     return {};
 }
 
-// Gives the open file the mode of `was`, or, without it, the mode the umask
-// leaves a new file. Returns why it cannot, or "".
+// Gives the open file the owner and mode of `was`, or, without it, the mode
+// the umask leaves a new file. Returns why it cannot, or "".
 std::string take_owner_and_mode(int fd, const struct stat* was) {
     if (was == nullptr) {
         const mode_t mask = ::umask(0);
         ::umask(mask);
         return ::fchmod(fd, 0666 & ~mask) == 0 ? std::string() : why_not(errno);
     }
+    struct stat now {};
+    if (::fstat(fd, &now) != 0) return why_not(errno);
+    // Ownership first: changing it may clear the set-user-ID and set-group-ID bits.
+    if ((now.st_uid != was->st_uid || now.st_gid != was->st_gid) && ::fchown(fd, was->st_uid, was->st_gid) != 0)
+        return "its owner and group cannot be kept by this user";
     return ::fchmod(fd, was->st_mode & 07777) == 0 ? std::string() : why_not(errno);
 }
 
@@ -67,10 +74,18 @@ std::string stage(const std::string& target, const std::string& content, const s
     return why;
 }
 
-// Writes a device or a FIFO in place.
-std::string write_in_place(const std::string& target, const std::string& content) {
-    const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return why_not(errno);
+// Writes a FIFO or a character device in place. A FIFO is opened without
+// waiting for a reader, tried again for two seconds: a FIFO that no program
+// reads from would hold hecat for ever.
+std::string write_in_place(const std::string& target, bool fifo, const std::string& content) {
+    int fd = -1;
+    for (int tries = 0;; ++tries) {
+        fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | (fifo ? O_NONBLOCK : 0));
+        if (fd >= 0 || !fifo || errno != ENXIO || tries == 100) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (fd < 0) return fifo && errno == ENXIO ? "no program reads from this FIFO" : why_not(errno);
+    if (fifo) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     const bool ok = write_all(fd, content);
     const int err = errno;
     if (::close(fd) != 0 || !ok) return why_not(ok ? errno : err);
@@ -112,10 +127,12 @@ std::string write_file(const std::string& path, const std::string& content) {
         std::free(real);
     }
     const bool exists = ::stat(target.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) return cannot("it is a folder");
-    if (exists && !S_ISREG(st.st_mode)) {
-        const std::string why = write_in_place(target, content);
+    if (exists && (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode))) {
+        const std::string why = write_in_place(target, S_ISFIFO(st.st_mode), content);
         return why.empty() ? why : cannot(why);
+    }
+    if (exists) {
+        if (const std::string why = refusal(target, st); !why.empty()) return cannot(why);
     }
     std::string tmp;
     std::string why = stage(target, content, exists ? &st : nullptr, tmp);

@@ -176,9 +176,10 @@ int export_rows(const Args& args) {
     if (format == args.options.end() || (format->second != "json" && format->second != "csv" && format->second != "po"))
         throw Usage{"export needs --format json, csv or po"};
     const std::string& f = format->second;
+    // A PO file records the commit of the checkout whose tables hecat serves.
     return write_output(f == "json"  ? json_export(items())
                         : f == "csv" ? csv_export(items())
-                                     : po_export(items(), HE_REVISION, head_commit(".")),
+                                     : po_export(items(), HE_REVISION, head_commit(checkout_folder())),
                         args.options);
 }
 
