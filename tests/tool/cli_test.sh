@@ -3,9 +3,7 @@
 #   cli_test.sh path/to/hecat
 set -u
 hecat=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-passed=0 failed=0
+source "$(dirname "$0")/../common/checks.sh"
 
 expect() {  # expect DESCRIPTION STATUS COMMAND... ; output in $work/out, errors in $work/err
     local what=$1 want=$2
@@ -22,10 +20,10 @@ expect "check passes" 0 "$hecat" check
 holds "check counts" "$work/out" "743 entries checked, 0 findings"
 
 expect "list all" 0 "$hecat" list
-[ "$(wc -l <"$work/out")" -eq 743 ] && passed=$((passed + 1)) || { failed=$((failed + 1)); echo "FAIL list: $(wc -l <"$work/out") lines"; }
+ok "list: a line per entry" [ "$(wc -l <"$work/out")" -eq 743 ]
 expect "list by family" 0 "$hecat" list --family months
 holds "list by family" "$work/out" "GetTrMonDecember"
-[ "$(wc -l <"$work/out")" -eq 12 ] && passed=$((passed + 1)) || { failed=$((failed + 1)); echo "FAIL months: $(wc -l <"$work/out") lines"; }
+ok "list by family: the twelve months" [ "$(wc -l <"$work/out")" -eq 12 ]
 expect "list by pattern" 0 "$hecat" list --name 'GetTrDlgImage*'
 holds "list shows CR" "$work/out" "שנה שם"
 holds "list shows CR" "$work/out" "⏎"
@@ -48,15 +46,9 @@ expect "export csv" 0 "$hecat" export --format csv
 holds "csv header" "$work/out" "ordinal,name,family,bytes,text,english"
 
 expect "unwritable output" 2 "$hecat" preview --output "$work/missing/page.html"
-[ ! -e "$work/missing/page.html" ] && [ -z "$(ls "$work" | grep -v '^out$\|^err$\|^rows.json$\|^out.d$\|^from-fifo$')" ] \
-    && passed=$((passed + 1)) || { failed=$((failed + 1)); echo "FAIL unwritable output left a file"; }
+ok "unwritable output left no file" sh -c "[ ! -e '$work/missing/page.html' ] && [ -z \"\$(ls '$work' | grep -v '^out\$\\|^err\$\\|^rows.json\$')\" ]"
 
 # --output writes through what is not a regular file and never replaces it.
-ok() {  # ok DESCRIPTION CONDITION...
-    local what=$1
-    shift
-    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $what"; fi
-}
 mkdir "$work/out.d"
 echo keep >"$work/out.d/list.txt.tmp"
 expect "output beside a .tmp" 0 "$hecat" list --output "$work/out.d/list.txt"
@@ -92,10 +84,9 @@ holds "longest text" "$work/out" "129 bytes"
 
 expect "preview page" 0 "$hecat" preview --output "$work/page.html"
 holds "page is self-contained" "$work/page.html" '<meta charset="utf-8">'
-if grep -qE 'src=|href="[a-z]+:|@import|url\(' "$work/page.html"; then failed=$((failed + 1)); echo "FAIL page reaches outside"; else passed=$((passed + 1)); fi
+ok "page reaches nothing outside" sh -c "! grep -qE 'src=|href=\"[a-z]+:|@import|url\\(' '$work/page.html'"
 holds "page shows the menus" "$work/page.html" "GetTrMnuTxtZebraSkin"
 expect "preview terminal" 0 "$hecat" preview --terminal
 holds "terminal visual order" "$work/out" "|: עקר|"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

@@ -1,3 +1,4 @@
+// hecat check: every rule of the texts over every row (check.h).
 #include "check.h"
 
 #include <algorithm>
