@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
 namespace he {
@@ -52,11 +53,13 @@ static_assert(
     }(),
     "every family's texts are 0 to kLongestText bytes");
 
-// The family of that name, or null.
-constexpr const Family* find_family(std::string_view name) {
+// The family of that name, if there is one. (An optional rather than a
+// pointer: GCC cannot compare a pointer with null in the compiler when the
+// undefined-behaviour sanitizer instruments it.)
+constexpr std::optional<Family> find_family(std::string_view name) {
     for (const auto& f : kFamilies)
-        if (f.name == name) return &f;
-    return nullptr;
+        if (f.name == name) return f;
+    return std::nullopt;
 }
 
 }  // namespace he

@@ -294,8 +294,8 @@ constexpr void check_entry(const Entry& e, bool field_caption, Report&& report) 
         });
         return;
     }
-    const Family* family = find_family(e.family);
-    if (family == nullptr) {
+    const std::optional<Family> family = find_family(e.family);
+    if (!family) {
         fail(true, [&](Message& m) { m << "stands in the table of \"" << e.family << "\", a family src/families.inc does not list"; });
         return;
     }

@@ -96,7 +96,7 @@ int write_output(const std::string& content, const std::map<std::string, std::st
 int list(const Args& args) {
     if (!args.operands.empty()) throw Usage{"list takes no operand"};
     const auto family = args.options.find("--family"), pattern = args.options.find("--name");
-    if (family != args.options.end() && he::find_family(family->second) == nullptr) {
+    if (family != args.options.end() && !he::find_family(family->second)) {
         std::string families;
         for (const auto& f : he::kFamilies) families += (families.empty() ? " " : ", ") + std::string(f.name);
         throw Usage{"no family " + family->second + "; the families are" + families};

@@ -30,7 +30,7 @@ std::vector<Item> items();
 unsigned ordinal_of(std::string_view name);
 
 // The family of a row (families.inc).
-const Family& family_of(const Entry& e);
+Family family_of(const Entry& e);
 
 // A template filled the way the editor fills it, with sample values: 42 for
 // "%d", "photo.jpg" for "%s", 3.14 for "%.2f", 3.140000 for "%f", whether

@@ -34,7 +34,7 @@ std::string describe_place(const Entry& e, const std::map<std::string_view, std:
 
 // The rules of the entry's text, as its family and the rules of every text say.
 std::string describe_rules(const Entry& e, bool field_caption) {
-    const Family& f = family_of(e);
+    const Family f = family_of(e);
     rules::Message bytes;
     std::string out = std::string(rules::describe_bytes(bytes, f).view()) + " (a Hebrew letter is one byte)";
     if (e.open && f.wording != Wording::any) out += "; " + std::string(rules::describe_wording(f.wording));
