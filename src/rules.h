@@ -278,12 +278,14 @@ constexpr void check_entry(const Entry& e, bool field_caption, Report&& report) 
         fail(lone_slash && !is_template(n),
              [](Message& m) { m << "alternatives are joined by \" / \", with a blank on each side"; });
         // The English itself, without the explanation a gloss may add in parentheses.
-        const auto english = wording::words_of(e.gloss.substr(0, e.gloss.find(" ("))), written = wording::words_of(e.utf8);
-        for (const std::string_view latin : kLatinNames)
-            fail(wording::holds(english, latin) && !wording::holds(written, latin), [&](Message& m) {
-                m << "its English names " << latin
-                  << " and the text does not: names of formats, standards and products stay in Latin letters";
-            });
+        wording::each_item(e.gloss.substr(0, e.gloss.find(" (")), ' ', [&](std::string_view word) {
+            while (!word.empty() && wording::mark(word.back())) word.remove_suffix(1);
+            for (const std::string_view latin : kLatinNames)
+                fail(word == latin && !wording::holds(wording::words_of(e.utf8), latin), [&](Message& m) {
+                    m << "its English names " << latin
+                      << " and the text does not: names of formats, standards and products stay in Latin letters";
+                });
+        });
     }
     wording::check_row<Message>(n, e.family, e.utf8, e.open, [&](bool advice, auto&& write) {
         Message m;

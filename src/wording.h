@@ -8,6 +8,7 @@
 // may carry one or two of the prefixed letters ו ה ב כ ל מ ש.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <string_view>
@@ -75,22 +76,67 @@ constexpr void each_item(std::string_view list, char by, Each&& each) {
     }
 }
 
-constexpr bool listed(std::string_view names, std::string_view name) {
-    bool found = false;
-    each_item(names, ' ', [&](std::string_view n) { found = found || n == name; });
-    return found;
+// Every entry a term or a form names, sorted by name, with the rule's index:
+// a term's place in kTerms, or size(kTerms) plus a form's place in kForms.
+// Built once; a row finds the rules that name it in a few comparisons, which
+// keeps the compiler's work for each row small.
+struct Naming {
+    std::string_view name;
+    std::size_t rule;
+};
+
+template <class Each>
+constexpr void each_naming(Each&& each) {
+    std::size_t rule = 0;
+    for (const Term& t : kTerms) each_item(t.entries, ' ', [&](std::string_view n) { each(n, rule); }), ++rule;
+    for (const Form& f : kForms) each_item(f.entries, ' ', [&](std::string_view n) { each(n, rule); }), ++rule;
+}
+
+inline constexpr auto kNamings = [] {
+    constexpr std::size_t count = [] {
+        std::size_t n = 0;
+        each_naming([&](std::string_view, std::size_t) { ++n; });
+        return n;
+    }();
+    std::array<Naming, count> out{};
+    std::size_t i = 0;
+    each_naming([&](std::string_view name, std::size_t rule) { out[i++] = {name, rule}; });
+    std::sort(out.begin(), out.end(), [](const Naming& a, const Naming& b) { return a.name < b.name; });
+    return out;
+}();
+
+// The rules that name an entry: a stretch of kNamings.
+struct Named {
+    std::size_t from = 0, to = 0;
+    constexpr bool operator()(std::size_t rule) const {
+        for (std::size_t i = from; i < to; ++i)
+            if (kNamings[i].rule == rule) return true;
+        return false;
+    }
+};
+
+constexpr Named rules_naming(std::string_view name) {
+    const auto less = [](const Naming& n, std::string_view v) { return n.name < v; };
+    const auto from = std::lower_bound(kNamings.begin(), kNamings.end(), name, less);
+    auto to = from;
+    while (to != kNamings.end() && to->name == name) ++to;
+    return {static_cast<std::size_t>(from - kNamings.begin()), static_cast<std::size_t>(to - kNamings.begin())};
 }
 
 // The words of a text, without the marks around them.
 struct Words {
-    std::array<std::string_view, 80> word{};
+    std::array<std::string_view, 72> word{};
     std::size_t count = 0;
 };
 
 constexpr bool mark(char c) {
-    for (const char m : std::string_view("()<>[]:;,.!?\"'"))
-        if (c == m) return true;
-    return false;
+    switch (c) {
+    case '(': case ')': case '<': case '>': case '[': case ']': case ':': case ';':
+    case ',': case '.': case '!': case '?': case '"': case '\'':
+        return true;
+    default:
+        return false;
+    }
 }
 
 // Words end at blanks and line breaks.
@@ -113,22 +159,31 @@ constexpr Words words_of(std::string_view text) {
 constexpr bool prefixed_letters(std::string_view p) {
     if (p.empty() || p.size() > 4 || p.size() % 2 != 0) return false;
     for (std::size_t i = 0; i < p.size(); i += 2) {
-        bool known = false;
-        for (const std::string_view letter : {"ו", "ה", "ב", "כ", "ל", "מ", "ש"}) known = known || p.substr(i, 2) == letter;
-        if (!known) return false;
+        if (p[i] != '\xD7') return false;
+        switch (p[i + 1]) {
+        case '\x95': case '\x94': case '\x91': case '\x9B': case '\x9C': case '\x9E': case '\xA9':  // ו ה ב כ ל מ ש
+            break;
+        default:
+            return false;
+        }
     }
     return true;
 }
 
-// Whether the text holds the form (one or more words) as whole words.
+// Whether the text holds the form (one or more words, blank-separated) as
+// whole words.
 constexpr bool holds(const Words& text, std::string_view form) {
-    const Words f = words_of(form);
-    if (f.count == 0) return false;
-    for (std::size_t i = 0; i + f.count <= text.count; ++i) {
+    std::array<std::string_view, 6> f{};
+    std::size_t n = 0;
+    each_item(form, ' ', [&](std::string_view word) {
+        if (n < f.size()) f[n++] = word;
+    });
+    if (n == 0) return false;
+    for (std::size_t i = 0; i + n <= text.count; ++i) {
         const std::string_view first = text.word[i];
-        bool match = first == f.word[0] ||
-                     (first.ends_with(f.word[0]) && prefixed_letters(first.substr(0, first.size() - f.word[0].size())));
-        for (std::size_t k = 1; match && k < f.count; ++k) match = text.word[i + k] == f.word[k];
+        bool match = first == f[0] || (first.size() > f[0].size() && first.ends_with(f[0]) &&
+                                       prefixed_letters(first.substr(0, first.size() - f[0].size())));
+        for (std::size_t k = 1; match && k < n; ++k) match = text.word[i + k] == f[k];
         if (match) return true;
     }
     return false;
@@ -143,6 +198,66 @@ constexpr std::string_view first_held(const Words& text, std::string_view forms)
     return found;
 }
 
+// Every other choice of every term, by its first word, built once: a row
+// looks each of its words up (as written, and without one or two prefixed
+// letters) instead of trying every other choice in turn.
+struct Other {
+    std::string_view first;  // the first word of the other choice
+    std::string_view form;   // the whole other choice
+    std::size_t term;
+};
+
+template <class Each>
+constexpr void each_other(Each&& each) {
+    for (std::size_t t = 0; t < std::size(kTerms); ++t)
+        each_item(kTerms[t].others, ',', [&](std::string_view form) {
+            std::size_t end = 0;
+            while (end < form.size() && form[end] != ' ') ++end;
+            each(Other{form.substr(0, end), form, t});
+        });
+}
+
+inline constexpr auto kOthers = [] {
+    constexpr std::size_t count = [] {
+        std::size_t n = 0;
+        each_other([&](const Other&) { ++n; });
+        return n;
+    }();
+    std::array<Other, count> out{};
+    std::size_t i = 0;
+    each_other([&](const Other& o) { out[i++] = o; });
+    std::sort(out.begin(), out.end(), [](const Other& a, const Other& b) { return a.first < b.first; });
+    return out;
+}();
+
+// For each term, the first other choice the text holds, or empty.
+constexpr std::array<std::string_view, std::size(kTerms)> others_held(const Words& text) {
+    std::array<std::string_view, std::size(kTerms)> held{};
+    for (std::size_t i = 0; i < text.count; ++i) {
+        const std::string_view w = text.word[i];
+        for (std::size_t cut = 0; cut <= 4 && cut < w.size(); cut += 2) {
+            if (cut > 0 && !prefixed_letters(w.substr(0, cut))) break;
+            const std::string_view bare = w.substr(cut);
+            auto it = std::lower_bound(kOthers.begin(), kOthers.end(), bare,
+                                       [](const Other& o, std::string_view v) { return o.first < v; });
+            for (; it != kOthers.end() && it->first == bare; ++it) {
+                if (!held[it->term].empty()) continue;
+                // The rest of a several-word choice follows word for word.
+                std::size_t k = it->first.size(), next = i + 1;
+                bool match = true;
+                while (match && k < it->form.size()) {
+                    std::size_t end = ++k;
+                    while (end < it->form.size() && it->form[end] != ' ') ++end;
+                    match = next < text.count && text.word[next++] == it->form.substr(k, end - k);
+                    k = end;
+                }
+                if (match) held[it->term] = it->form;
+            }
+        }
+    }
+    return held;
+}
+
 constexpr bool governs(std::string_view family, std::string_view row_family) {
     return family.empty() || family == row_family;
 }
@@ -152,23 +267,30 @@ constexpr bool governs(std::string_view family, std::string_view row_family) {
 // what is wrong and what is expected.
 template <class Message, class Fail>
 constexpr void check_row(std::string_view name, std::string_view family, std::string_view utf8, bool open, Fail&& fail) {
+    const Named named_by = rules_naming(name);
+    if (!open && named_by.from == named_by.to) return;  // carried over and named by no rule
     const Words text = words_of(utf8);
+    const auto others = open ? others_held(text) : std::array<std::string_view, std::size(kTerms)>{};
+    std::size_t rule = 0;
     for (const Term& t : kTerms) {
+        const bool named = named_by(rule);
+        const std::string_view other = others[rule++];
+        if (!named && other.empty()) continue;
         const auto where = [&](Message& m) -> Message& {
             return m << (t.family.empty() ? "the catalogue" : t.family == "menus" ? "the menu captions" : "the labels");
         };
-        if (listed(t.entries, name) && first_held(text, t.forms).empty())
+        if (named && first_held(text, t.forms).empty())
             fail(!t.required, [&](Message& m) {
                 where(m << t.name << " is \"" << t.forms << "\" in ") << "; this text lacks it (src/wording.inc)";
             });
-        if (!open || !governs(t.family, family)) continue;
-        if (const std::string_view other = first_held(text, t.others); !other.empty())
+        if (!other.empty() && governs(t.family, family))
             fail(!t.required, [&](Message& m) {
                 where(m << t.name << " is \"" << t.forms << "\" in ") << ", not \"" << other << "\" (src/wording.inc)";
             });
     }
     for (const Form& f : kForms) {
-        const bool named = listed(f.entries, name);
+        const bool named = named_by(rule++);
+        if (!named && f.kind != Kind::only) continue;
         bool broken = false;
         switch (f.kind) {
         case Kind::is: broken = named && utf8 != f.form; break;
