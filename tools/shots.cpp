@@ -1,10 +1,7 @@
 // Pictures of every text of DLLTranslation_HE.dll in the kind of Windows
-// control that shows it, for a reviewer; and the checks that the UI font has
-// a glyph for every character the texts carry.
+// control that shows it, for a reviewer.
 //   shots.exe OUTDIR FONT      one BMP per picture, and OUTDIR/index.tsv:
 //                              file, what it shows, the entries in it
-//   shots.exe --glyphs FONT    every character of every text has a glyph in FONT
-//   shots.exe --pixels FONT    a label drawn in FONT holds drawn text, not boxes
 //   shots.exe --setup FONT     Wine draws the windows' frames itself (there is
 //                              no window manager on a virtual display)
 // Texts are read from the DLL, as the editor reads them, and turned from
@@ -34,14 +31,6 @@ std::wstring wide(std::string_view s, UINT code_page) {
     const int n = MultiByteToWideChar(code_page, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
     std::wstring out(static_cast<std::size_t>(n), L'\0');
     MultiByteToWideChar(code_page, 0, s.data(), static_cast<int>(s.size()), out.data(), n);
-    return out;
-}
-
-std::string narrow(std::wstring_view s) {
-    if (s.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr, nullptr);
     return out;
 }
 
@@ -439,96 +428,12 @@ int pictures(const std::string& dir) {
     return index.failed ? 2 : 0;
 }
 
-// ---- Checks ------------------------------------------------------------
-
-int g_passed = 0, g_failed = 0;
-
-void report(bool ok, const std::string& what) {
-    (ok ? g_passed : g_failed)++;
-    if (!ok) std::printf("FAIL %s\n", what.c_str());
-}
-
-HFONT make_font(int height) {
-    return CreateFontW(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, NONANTIALIASED_QUALITY, 0, g_font.c_str());
-}
-
-// Every character of every text has a glyph in the font: none is drawn as a box.
-void glyphs() {
-    HDC dc = CreateCompatibleDC(nullptr);
-    HFONT font = make_font(16);
-    SelectObject(dc, font);
-    wchar_t face[LF_FACESIZE] = {};
-    GetTextFaceW(dc, LF_FACESIZE, face);
-    report(g_font == face, "the font " + narrow(g_font) + " is installed (Windows chose " + narrow(face) + ")");
-    std::vector<const he::Entry*> all;
-    for (const auto& e : he::identity_entries()) all.push_back(&e);
-    for (const auto& e : he::table_entries()) all.push_back(&e);
-    for (const auto* e : all) {
-        const std::wstring text = wide(delivered(e->name), 1255);
-        std::string missing;
-        for (const wchar_t c : text) {
-            if (c == L'\r') continue;
-            WORD index = 0;
-            if (GetGlyphIndicesW(dc, &c, 1, &index, GGI_MARK_NONEXISTING_GLYPHS) == GDI_ERROR || index == 0xFFFF) {
-                char code[16];
-                std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
-                missing = code + std::string(" ") + narrow(std::wstring(1, c));
-                break;
-            }
-        }
-        report(missing.empty(), std::string(e->name) + ": " + missing + " has no glyph in " + narrow(g_font));
-    }
-    DeleteDC(dc);
-    DeleteObject(font);
-}
-
-// The text drawn into a bitmap: the inked pixels, row by row.
-std::vector<unsigned char> drawn(const std::wstring& text) {
-    constexpr int kW = 240, kH = 40;
-    HDC dc = CreateCompatibleDC(nullptr);
-    BITMAPINFO bi{};
-    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), kW, -kH, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    SelectObject(dc, bmp);
-    HFONT font = make_font(24);
-    SelectObject(dc, font);
-    RECT r{0, 0, kW, kH};
-    FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    SetTextColor(dc, RGB(0, 0, 0));
-    SetBkMode(dc, TRANSPARENT);
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
-    GdiFlush();
-    std::vector<unsigned char> ink(static_cast<std::size_t>(kW * kH));
-    const auto* px = static_cast<const unsigned char*>(bits);
-    for (std::size_t i = 0; i < ink.size(); ++i) ink[i] = px[i * 4] < 128 ? 1 : 0;
-    DeleteObject(font);
-    DeleteObject(bmp);
-    DeleteDC(dc);
-    return ink;
-}
-
-// A label drawn in the font holds text: ink, a different picture for
-// different letters, and not the picture of characters the font lacks.
-void pixels() {
-    const std::wstring label = wide(delivered("GetTrLblWidth"), 1255);
-    const auto text = drawn(label);
-    std::size_t inked = 0;
-    for (const auto p : text) inked += p;
-    report(inked > 60, "GetTrLblWidth drawn in " + narrow(g_font) + ": " + std::to_string(inked) + " inked pixels");
-    const std::wstring other = wide(delivered("GetTrLblHeight"), 1255);
-    report(drawn(other) != text, "two labels of other letters draw alike");
-    std::wstring unknown(label.size(), L'\xE000');  // private-use characters no font here has
-    for (std::size_t i = 0; i < unknown.size(); ++i) unknown[i] = static_cast<wchar_t>(0xE000 + i);
-    report(drawn(unknown) != text, "the label draws as characters the font lacks do (boxes)");
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (argc != 3) {
-        std::fprintf(stderr, "usage: shots.exe OUTDIR FONT | --glyphs FONT | --pixels FONT\n");
+        std::fprintf(stderr, "usage: shots.exe OUTDIR FONT | --setup FONT\n");
         return 2;
     }
     g_font = wide(argv[2], CP_UTF8);
@@ -541,12 +446,6 @@ int main(int argc, char** argv) {
         const wchar_t no[] = L"N";
         const LSTATUS status = RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", L"Decorated", REG_SZ, no, sizeof no);
         return status == ERROR_SUCCESS ? 0 : 2;
-    }
-    if (mode == "--glyphs" || mode == "--pixels") {
-        if (mode == "--glyphs") glyphs();
-        else pixels();
-        std::printf("%d passed, %d failed\n", g_passed, g_failed);
-        return g_failed == 0 ? 0 : 1;
     }
     return pictures(mode);
 }
