@@ -14,7 +14,7 @@ for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(cat "$work/display")
 mkdir "$work/pictures"
 cd "$(dirname "$exe")" || exit 2
-"$source_dir/tools/wine-run" shots.exe --setup 'Z:\usr\share\wine\fonts\marlett.ttf'
+ok "the Wine prefix set up for drawing" "$source_dir/tools/wine-run" shots.exe --setup 'Z:\usr\share\wine\fonts\marlett.ttf'
 "$source_dir/tools/wine-run" shots.exe "Z:${work//\//\\}\\pictures" "DejaVu Sans" >"$work/out" 2>"$work/err"
 status=$?
 cat "$work/out" "$work/err"
