@@ -9,6 +9,7 @@
 #include <list>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "catalogue/table.h"
@@ -174,6 +175,25 @@ TEST(HecatModel, NamesAndOrdinalsAreTheBuiltDllsOwn) {
         const unsigned ordinal = item.ordinal;
         ASSERT_TRUE(ordinal >= 1 && ordinal <= dll.exports.size()) << item.entry->name;
         EXPECT_EQ(dll.exports[ordinal - 1].name, item.entry->name) << "at ordinal " << ordinal;
+    }
+}
+
+// The English of an entry leaves out only an explanation the text itself does
+// not carry: the PO export's msgid and the pictures' names use it.
+TEST(HecatModel, TheEnglishLeavesOutOnlyAnExplanation) {
+    const std::tuple<std::string_view, std::string_view, std::string_view> cases[] = {
+        {"GetTrMnuOpen", "Open", "opening"},
+        {"GetTrLblSub", "Sub", "the PNG filter: subtraction"},
+        {"GetTrLblRequiredMemory", "Memory required (Mb)", ""},  // the text carries "(Mb)"
+        {"GetTrFmtInfoSel", "%d,%d ==> %d,%d (W=%d, H=%d, W/H=%s)", ""},
+        {"GetTrDlgImage5", "Enter a new image name (the extension does not change)", ""},
+        {"GetDlgPictureNone", "(empty)", ""},
+    };
+    for (const auto& [name, english, explanation] : cases) {
+        const auto rows = he::table_entries();
+        const auto e = std::find_if(rows.begin(), rows.end(), [&](const Entry& r) { return r.name == name; });
+        ASSERT_NE(e, rows.end()) << name;
+        EXPECT_EQ(he::tool::split_gloss(*e), std::make_pair(english, explanation)) << name;
     }
 }
 
