@@ -26,9 +26,9 @@
 // of it, and Buffer comes back.
 using HeExport = char* HE_WINAPI (*)(char* Buffer, int MaxLen);
 
-#define HE_EXPORT(Name, Family, Open, Text)                                                          \
+#define HE_EXPORT(Name, Family, Open, Text, English)                                                 \
     static_assert(he::rules::passes<he::rules::row_verdict(                                          \
-                      he::Entry{#Name, Family, he::cp1255::text<Text>(), he::cp1255::literal(Text), "", Open,             \
+                      he::Entry{#Name, Family, he::cp1255::text<Text>(), he::cp1255::literal(Text), English, Open,        \
                                 he::source_file(__FILE__), __LINE__},                                 \
                       he::rules::field_captions(he::kCatalogueOrder))>());                                                       \
     extern "C" char* HE_WINAPI Name(char* Buffer, int MaxLen) {                                      \

@@ -4,8 +4,8 @@
 #include "catalogue/rows.h"
 #include "export.h"
 
-#define FIXED(Name, Text, English) HE_EXPORT(Name, FAMILY, false, Text)
-#define OPEN(Name, Text, English) HE_EXPORT(Name, FAMILY, true, Text)
+#define FIXED(Name, Text, English) HE_EXPORT(Name, FAMILY, false, Text, English)
+#define OPEN(Name, Text, English) HE_EXPORT(Name, FAMILY, true, Text, English)
 #include "tables.inc"
 #undef FIXED
 #undef OPEN

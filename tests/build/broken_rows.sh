@@ -69,6 +69,12 @@ broken specifiers   src/catalogue/templates.inc GetTrFmtFileSize "גודל קו�
 broken equal_texts  src/catalogue/menus.inc GetTrMnuCut   "העתק" "reads the same as another entry; entries with this text: GetTrMnuCut GetTrMnuCopy"
 wait
 broken shared_group src/catalogue/labels.inc GetTrLblAdjust "כוונון" "must read the same as GetTrMnuAdjust" &
+broken term         src/catalogue/menus.inc GetTrMnuBlur  "טישטוש" "blur, the command is"
+wait
+broken other_choice src/catalogue/menus.inc GetTrMnuBlurMore "טשטש נוסף" "more is" &
+broken scoped_word  src/catalogue/menus.inc GetTrMnuNoise "רעש מסנן" "filter is"
+wait
+broken example      src/catalogue/menus.inc GetTrMnuClose "סגירה" "a command captioned by an imperative; close is the example: it should read" &
 
 # The export list against the tables.
 copy_sources unlisted

@@ -172,7 +172,8 @@ ImportPlan plan_import(const PoFile& po, const std::string& root, const ImportOp
         rows[i].utf8 = text;
         rows[i].text = cp1255.emplace_back(to_cp1255(text));
     }
-    for (const auto& f : check(identity_entries(), rows, catalogue_order())) plan.findings.push_back({f.name, f.message});
+    for (const auto& f : check(identity_entries(), rows, catalogue_order()))
+        if (!f.advice) plan.findings.push_back({f.name, f.message});  // advice does not stop the build either
     plan.changed = changed.size();
     if (plan.findings.empty() && !changed.empty()) rewrite_files(rows, changed, root, plan);
     return plan;

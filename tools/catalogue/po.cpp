@@ -46,27 +46,15 @@ std::string describe_rules(const Entry& e, bool field_caption) {
     return out + "; no ellipsis, no &";
 }
 
-// A gloss is the English text, then perhaps an explanation in parentheses
-// ("Open (opening)"): the English goes to msgid, where a translator's tool
-// expects the source text, the explanation to a comment.
-std::pair<std::string_view, std::string_view> split_gloss(std::string_view gloss) {
-    if (!gloss.ends_with(")")) return {gloss, {}};
-    const auto open = gloss.rfind(" (");
-    if (open == std::string_view::npos || open == 0) return {gloss, {}};
-    const auto note = gloss.substr(open + 2, gloss.size() - open - 3);
-    if (note.find_first_of("%()") != std::string_view::npos) return {gloss, {}};
-    return {gloss.substr(0, open), note};
-}
-
 // Where each menu caption stands: "File menu", "File menu > Import", "opens the File menu".
 std::map<std::string_view, std::string> menu_paths() {
     std::map<std::string_view, std::string> paths;
     for (const auto& menu : menu_tree()) {
-        const std::string top = std::string(split_gloss(menu.entry->gloss).first) + " menu";
+        const std::string top = std::string(split_gloss(*menu.entry).first) + " menu";
         for (const auto& item : menu.items) {
             paths[item.entry->name] = top;
             for (const auto& sub : item.items)
-                paths[sub.entry->name] = top + " > " + std::string(split_gloss(item.entry->gloss).first);
+                paths[sub.entry->name] = top + " > " + std::string(split_gloss(*item.entry).first);
         }
         paths[menu.entry->name] = "opens the " + top;
     }
@@ -113,7 +101,9 @@ std::string unit(const Entry& e, const std::map<std::string_view, std::string>& 
     if (reading.front() == ' ' || reading.back() == ' ')
         out += std::string("#. The blank at the ") + (reading.front() == ' ' ? "start" : "end") +
                " is deliberate: the editor's own text has it.\n";
-    const auto [english, note] = split_gloss(e.gloss);
+    // The English goes to msgid, where a translator's tool expects the source
+    // text, its explanation to a comment.
+    const auto [english, note] = split_gloss(e);
     if (!note.empty()) out += "#. Meaning: " + std::string(note) + ".\n";
     out += "#. hecat-base: " + base_digest(reading) + "\n";
     out += "#: " + std::string(e.file) + ":" + std::to_string(e.line) + "\n";
