@@ -172,8 +172,13 @@ ImportPlan plan_import(const PoFile& po, const std::string& root, const ImportOp
         rows[i].utf8 = text;
         rows[i].text = cp1255.emplace_back(to_cp1255(text));
     }
-    for (const auto& f : check(identity_entries(), rows, catalogue_order()))
-        if (!f.advice) plan.findings.push_back({f.name, f.message});  // advice does not stop the build either
+    // Advice stops no build: said of the texts the file changes, as a note.
+    std::set<std::string_view> names;
+    for (const auto& [i, text] : changed) names.insert(rows[i].name);
+    for (const auto& f : check(identity_entries(), rows, catalogue_order())) {
+        if (!f.advice) plan.findings.push_back({f.name, f.message});
+        else if (names.count(f.name)) plan.notes.push_back({f.name, "warning: " + f.message});
+    }
     plan.changed = changed.size();
     if (plan.findings.empty() && !changed.empty()) rewrite_files(rows, changed, root, plan);
     return plan;
