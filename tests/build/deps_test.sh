@@ -33,12 +33,17 @@ esac
 EOF
 cat >"$bin/dpkg-query" <<'EOF'
 #!/bin/sh
-grep -qx "$3" "$case_dir/installed" 2>/dev/null && printf 'install ok installed'
+shift 2
+for p; do
+    case $p in *:*) ;; *) p=$p:amd64 ;; esac
+    grep -qx "$p" "$case_dir/installed" 2>/dev/null && echo "$p=ii "
+done
 exit 0
 EOF
 cat >"$bin/dpkg" <<'EOF'
 #!/bin/sh
 case $1 in
+--print-architecture) echo amd64 ;;
 --print-foreign-architectures) cat "$case_dir/arch" 2>/dev/null ;;
 --add-architecture) echo "dpkg $*" >>"$case_dir/calls"; echo "$2" >>"$case_dir/arch" ;;
 esac
@@ -77,7 +82,7 @@ last_install() { [ "$(installs "$1" | tail -n 1)" = "apt-get install -y -q $2" ]
 not() { ! "$@"; }
 
 # Everything installed: apt is not asked.
-mkdir -p "$work/none" && printf 'cmake\nwine\nwine32:i386\n' >"$work/none/installed"
+mkdir -p "$work/none" && printf 'cmake:amd64\nwine:amd64\nwine32:i386\n' >"$work/none/installed"
 run none
 ok "nothing missing: apt is not run" test ! -e "$work/none/calls"
 ok "nothing missing: silent, status 0" test ! -s "$work/none/out" -a "$(cat "$work/none/status")" = 0
