@@ -68,18 +68,14 @@ alignas(64) char g_buffer[260];
 struct Floors {
     Export whole, half, whole_jump, half_jump;
 };
-#define FIXED(Name, Text, English)                                                                            \
+const Floors kFloors[] = {
+#define HE_ROW(Name, Family, Open, Text, English)                                                             \
     {&floor_copy<Text, he::cp1255::text<Text>().size()>, &floor_copy<Text, he::cp1255::text<Text>().size() / 2>, \
      &floor_jump<Text, he::cp1255::text<Text>().size()>, &floor_jump<Text, he::cp1255::text<Text>().size() / 2>},
-#define OPEN(Name, Text, English) FIXED(Name, Text, English)
-const Floors kFloors[] = {
-#define FAMILY "identity"
-#include "identity.inc"
-#undef FAMILY
+#define HE_TABLE_identity
+#define HE_ALL_TABLES
 #include "catalogue/tables.inc"
 };
-#undef FIXED
-#undef OPEN
 
 struct Row {
     std::string_view name, text;

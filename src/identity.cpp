@@ -1,7 +1,6 @@
 // The seven identity exports.
 #include "export.h"
 
-#define FAMILY "identity"
-#define FIXED(Name, Text, English) HE_EXPORT(Name, FAMILY, false, Text)
-#define OPEN(Name, Text, English) HE_EXPORT(Name, FAMILY, true, Text)
-#include "identity.inc"
+#define HE_ROW(Name, Family, Open, Text, English) HE_EXPORT(Name, Family, Open, Text, English)
+#define HE_TABLE_identity
+#include "catalogue/tables.inc"

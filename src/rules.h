@@ -19,6 +19,7 @@
 #include "catalogue/arguments.h"
 #include "catalogue/table.h"
 #include "cp1255.h"
+#include "wording.h"
 
 namespace he::rules {
 
@@ -26,6 +27,7 @@ namespace he::rules {
 struct Message {
     char text[400]{};
     std::size_t size = 0;
+    bool advice = false;  // reported by hecat check; does not stop the build
 
     constexpr Message& operator<<(std::string_view s) {
         for (const char c : s)
@@ -51,7 +53,6 @@ inline constexpr std::size_t kLongestLabel = 33;
 // wording.
 inline constexpr std::string_view kSharedTexts[] = {
     "GetTrMnuUndo GetTrMnuPurge",
-    "GetTrMnuBlur GetTrHntBlurTool",
     "GetTrMnuRedo GetTrMnuRepeat",
     "GetTrMnuImagePlugin GetTrMnuToolsPlugin",
     "GetTrMnuTiles GetTrMnuWallpaperTile",
@@ -94,6 +95,13 @@ inline constexpr std::string_view kBatchResults[] = {"GetTrLblBatchInterrupted",
 // The field captions stand in the export list between these two entries.
 inline constexpr std::string_view kBeforeFieldCaptions = "GetTrMnuCustomFilter";
 inline constexpr std::string_view kAfterFieldCaptions = "GetTrFmtOpacity";
+
+// Names that stay in Latin letters in every text: formats, standards, the
+// editor and its mask tool. A row whose English names one carries it.
+inline constexpr std::string_view kLatinNames[] = {"JPEG", "PNG", "GIF", "Exif", "DVD", "XP", "dpi", "Mb", "RGB",
+                                                   "Imbrosia", "Ordelith"};
+// The one label besides the field captions with a colon: inside its example.
+inline constexpr std::string_view kColonInExample = "GetTrLblFilter2";
 
 struct NamedCharacter {
     char32_t code_point;
@@ -247,6 +255,8 @@ constexpr void check_entry(const Entry& e, bool field_caption, Report&& report) 
                  [](Message& m) { m << "a field caption is \": \" and then the caption, with no other colon"; });
         } else {
             fail(t.starts_with(":"), [](Message& m) { m << "only field captions begin with a colon"; });
+            fail(!t.starts_with(":") && has(t, ':') && n != kColonInExample,
+                 [](Message& m) { m << "a label holds no colon; only the field captions and the filter example do"; });
             const bool batch_result = among(n, kBatchResults) && t.ends_with(" !");
             fail(!t.empty() && has(":.?!", t.back()) && !batch_result,
                  [](Message& m) { m << "a label ends in no mark"; });
@@ -255,6 +265,34 @@ constexpr void check_entry(const Entry& e, bool field_caption, Report&& report) 
              [](Message& m) { m << "label wording written for this module needs a Hebrew letter"; });
         fail(e.open && has(t, '%'), [](Message& m) { m << "label wording written for this module holds no %"; });
     }
+
+    // Conventions of the wording written for this module.
+    if (e.open) {
+        const bool angled = has(t, '<') || has(t, '>');
+        fail(angled && !(t.size() > 2 && t.front() == '<' && t.back() == '>' && !has(t.substr(1, t.size() - 2), '<') &&
+                         !has(t.substr(1, t.size() - 2), '>')),
+             [](Message& m) { m << "angle brackets enclose a whole text, a pseudo-entry of a list such as <all>"; });
+        bool lone_slash = false;
+        for (std::size_t i = 0; i < t.size(); ++i)
+            lone_slash = lone_slash || (t[i] == '/' && (i == 0 || i + 1 == t.size() || t[i - 1] != ' ' || t[i + 1] != ' '));
+        fail(lone_slash && !is_template(n),
+             [](Message& m) { m << "alternatives are joined by \" / \", with a blank on each side"; });
+        // The English itself, without the explanation a gloss may add in parentheses.
+        wording::each_item(e.gloss.substr(0, e.gloss.find(" (")), ' ', [&](std::string_view word) {
+            while (!word.empty() && wording::mark(word.back())) word.remove_suffix(1);
+            for (const std::string_view latin : kLatinNames)
+                fail(word == latin && !wording::holds(wording::words_of(e.utf8), latin), [&](Message& m) {
+                    m << "its English names " << latin
+                      << " and the text does not: names of formats, standards and products stay in Latin letters";
+                });
+        });
+    }
+    wording::check_row<Message>(n, e.family, e.utf8, e.open, [&](bool advice, auto&& write) {
+        Message m;
+        m.advice = advice;
+        write(m);
+        report(e, m);
+    });
 
     if (is_template(n)) {
         Message found;
@@ -367,6 +405,15 @@ constexpr void check_catalogue(std::span<const Entry> identity, std::span<const 
         else if (find(rows, order[i], row_name) == std::string_view::npos)
             fail(only_name(order[i]), [](Message& m) { m << "is in exports/catalogue.txt but has no row in the tables"; });
     }
+    // Every entry the wording names has a row: a name mistyped there would hold nothing.
+    const auto named = [&](std::string_view names) {
+        wording::each_item(names, ' ', [&](std::string_view name) {
+            if (find(rows, name, row_name) == std::string_view::npos)
+                fail(only_name(name), [](Message& m) { m << "is named in src/wording.inc but has no row in the tables"; });
+        });
+    };
+    for (const auto& t : wording::kTerms) named(t.entries);
+    for (const auto& f : wording::kForms) named(f.entries);
     struct Last {
         std::string_view family;
         const Entry* entry;
@@ -446,7 +493,7 @@ constexpr void check_catalogue(std::span<const Entry> identity, std::span<const 
 struct First {
     Message message;
     constexpr void operator()(const Entry& e, const Message& m) {
-        if (message.size != 0) return;
+        if (message.size != 0 || m.advice) return;
         if (!e.file.empty()) message << e.file << ":" << std::size_t{e.line} << ": ";
         message << e.name << ": " << m.view();
     }

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Turns the pictures shots.exe wrote (24-bit BMP files and index.tsv) into
-PNG files and an index.html that shows each with the entries it holds;
-index.tsv stays as pictures.tsv, for the review page to link them.
+"""Turns the pictures shots.exe wrote (24-bit BMP files, and index.tsv naming
+each with what it shows and the entries drawn in it) into PNG files, an
+index.html that shows each with its entries, and pictures.tsv, index.tsv's
+lines naming the PNG files, for the review page to link them (hecat preview
+--shots). The BMP files and index.tsv are removed.
     shots_index.py FOLDER HOW
 HOW says which DLL drew them and how; the page needs no network.
 """
@@ -47,17 +49,19 @@ def main():
     folder, how = sys.argv[1], sys.argv[2]
     with open(os.path.join(folder, "index.tsv"), encoding="utf-8") as f:
         rows = [line.rstrip("\n").split("\t") for line in f if line.strip()]
-    items = []
-    for png, what, names in rows:
-        bmp = os.path.join(folder, png[:-4] + ".bmp")
-        bmp_to_png(bmp, os.path.join(folder, png))
-        os.remove(bmp)
+    items, lines = [], []
+    for bmp, what, names in rows:
+        png = os.path.splitext(bmp)[0] + ".png"
+        bmp_to_png(os.path.join(folder, bmp), os.path.join(folder, png))
+        os.remove(os.path.join(folder, bmp))
+        lines.append(f"{png}\t{what}\t{names}\n")
         entries = ", ".join(html.escape(n) for n in names.split(",") if n)
         items.append(f'<figure id="{html.escape(png[:-4])}"><figcaption><b>{html.escape(what)}</b>'
                      f'<br><small>{entries}</small></figcaption><img src="{html.escape(png)}" alt="{html.escape(what)}">'
                      "</figure>")
-    # Which picture shows which entry, for the review page (hecat preview --shots).
-    os.replace(os.path.join(folder, "index.tsv"), os.path.join(folder, "pictures.tsv"))
+    with open(os.path.join(folder, "pictures.tsv"), "w", encoding="utf-8", newline="\n") as f:
+        f.writelines(lines)
+    os.remove(os.path.join(folder, "index.tsv"))
     page = ("<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
             "<title>DLLTranslation_HE in Windows controls</title>"
             "<style>body{font-family:sans-serif;margin:1em}figure{margin:0 0 2em}"

@@ -6,12 +6,10 @@
 
 #include "export.h"
 
-#define FIXED(Name, Text, English) extern "C" char* HE_WINAPI Name(char* Buffer, int MaxLen);
-#define OPEN(Name, Text, English) FIXED(Name, Text, English)
-#include "identity.inc"
+#define HE_ROW(Name, Family, Open, Text, English) extern "C" char* HE_WINAPI Name(char* Buffer, int MaxLen);
+#define HE_TABLE_identity
+#define HE_ALL_TABLES
 #include "catalogue/tables.inc"
-#undef FIXED
-#undef OPEN
 
 namespace he {
 
@@ -21,12 +19,10 @@ struct NamedExport {
 };
 
 inline constexpr NamedExport kNativeExports[] = {
-#define FIXED(Name, Text, English) {#Name, &Name},
-#define OPEN(Name, Text, English) FIXED(Name, Text, English)
-#include "identity.inc"
+#define HE_ROW(Name, Family, Open, Text, English) {#Name, &Name},
+#define HE_TABLE_identity
+#define HE_ALL_TABLES
 #include "catalogue/tables.inc"
-#undef FIXED
-#undef OPEN
 };
 
 }  // namespace he

@@ -10,24 +10,22 @@
 
 namespace he {
 
-#define HE_ROW(Name, Text, English, Open) \
-    {#Name, FAMILY, he::cp1255::text<Text>(), he::cp1255::literal(Text), English, Open, he::source_file(__FILE__), __LINE__},
-#define FIXED(Name, Text, English) HE_ROW(Name, Text, English, false)
-#define OPEN(Name, Text, English) HE_ROW(Name, Text, English, true)
+#define HE_ENTRY(Name, Family, Open, Text, English) \
+    {#Name, Family, he::cp1255::text<Text>(), he::cp1255::literal(Text), English, Open, he::source_file(__FILE__), __LINE__},
 
 inline constexpr Entry kIdentityRows[] = {
-#define FAMILY "identity"
-#include "identity.inc"
-#undef FAMILY
+#define HE_ROW HE_ENTRY
+#define HE_TABLE_identity
+#include "catalogue/tables.inc"
 };
 
 // Table by table, each table in catalogue order.
 inline constexpr Entry kCatalogueRows[] = {
+#define HE_ROW HE_ENTRY
+#define HE_ALL_TABLES
 #include "catalogue/tables.inc"
 };
 
-#undef FIXED
-#undef OPEN
-#undef HE_ROW
+#undef HE_ENTRY
 
 }  // namespace he

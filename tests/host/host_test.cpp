@@ -1,14 +1,19 @@
 // Loads DLLTranslation_HE.dll the way the editor does and calls every export
 // by name and by ordinal, as a WINAPI function, against the expected texts.
-// Runs under Wine in two phases, one process each:
-//   host_test.exe calls     every export at every limit, from one thread
-//   host_test.exe threads   eight threads calling every export at once
+// Runs under Wine in phases, one process each:
+//   host_test.exe calls          every export at every limit, from one thread
+//   host_test.exe threads        eight threads calling every export at once
+//   host_test.exe glyphs [FONT]  the UI font the pictures use (./dev shots;
+//                                DejaVu Sans) has a glyph for every character
+//                                of every text, and a label drawn in it holds
+//                                drawn text, not the boxes of missing glyphs
 // Each phase says what it runs, on which DLL and how, and prints
 // "N passed, N failed". Where Wine runs in qemu-i386, which cannot run
 // programs that start threads, the threads phase says so and exits 77, which
 // the test driver counts as skipped.
 #include <windows.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstdio>
@@ -276,6 +281,110 @@ void threads() {
     FreeLibrary(dll);
 }
 
+// ---- The UI font ---------------------------------------------------------
+
+std::wstring wide(std::string_view cp1255) {
+    std::wstring out(cp1255.size(), L'\0');
+    const int n = MultiByteToWideChar(1255, 0, cp1255.data(), static_cast<int>(cp1255.size()), out.data(),
+                                      static_cast<int>(out.size()));
+    out.resize(static_cast<std::size_t>(std::max(n, 0)));
+    return out;
+}
+
+// What an export delivers, as the editor asks for it.
+std::string delivered(HMODULE dll, const std::string& name) {
+    const auto fn = as_export(GetProcAddress(dll, name.c_str()));
+    char buffer[256];
+    return fn == nullptr ? std::string() : std::string(fn(buffer, 255));
+}
+
+HFONT make_font(const std::wstring& face, int height) {
+    return CreateFontW(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, NONANTIALIASED_QUALITY, 0, face.c_str());
+}
+
+// Every character of every text has a glyph in the font: none is drawn as a box.
+void check_glyphs(HMODULE dll, const std::wstring& face, const std::string& font) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HFONT f = make_font(face, 16);
+    SelectObject(dc, f);
+    wchar_t chosen[LF_FACESIZE] = {};
+    GetTextFaceW(dc, LF_FACESIZE, chosen);
+    report(face == chosen, "the font " + font + " is installed (Windows chose another)");
+    std::vector<const he::Entry*> all;
+    for (const auto& e : he::identity_entries()) all.push_back(&e);
+    for (const auto& e : he::table_entries()) all.push_back(&e);
+    for (const auto* e : all) {
+        const std::string text = delivered(dll, std::string(e->name));
+        std::string missing;
+        for (const char byte : text) {
+            const std::wstring c = wide(std::string_view(&byte, 1));
+            WORD index = 0;
+            if (byte == '\r' || c.size() != 1) continue;
+            if (GetGlyphIndicesW(dc, c.data(), 1, &index, GGI_MARK_NONEXISTING_GLYPHS) == GDI_ERROR || index == 0xFFFF) {
+                char code[16];
+                std::snprintf(code, sizeof code, "U+%04X ", static_cast<unsigned>(c[0]));
+                missing = code + he::test::to_utf8(std::string_view(&byte, 1));
+                break;
+            }
+        }
+        report(missing.empty(), std::string(e->name) + ": " + missing + " has no glyph in " + font);
+    }
+    DeleteDC(dc);
+    DeleteObject(f);
+}
+
+// The text drawn into a bitmap: the inked pixels, row by row.
+std::vector<unsigned char> drawn(const std::wstring& face, const std::wstring& text) {
+    constexpr int kW = 240, kH = 40;
+    HDC dc = CreateCompatibleDC(nullptr);
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), kW, -kH, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    SelectObject(dc, bmp);
+    HFONT f = make_font(face, 24);
+    SelectObject(dc, f);
+    RECT r{0, 0, kW, kH};
+    FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkMode(dc, TRANSPARENT);
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+    GdiFlush();
+    std::vector<unsigned char> ink(static_cast<std::size_t>(kW * kH));
+    const auto* px = static_cast<const unsigned char*>(bits);
+    for (std::size_t i = 0; i < ink.size(); ++i) ink[i] = px[i * 4] < 128 ? 1 : 0;
+    DeleteObject(f);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+    return ink;
+}
+
+// A label drawn in the font holds text: ink, a different picture for
+// different letters, and not the picture of characters the font lacks.
+void check_pixels(HMODULE dll, const std::wstring& face, const std::string& font) {
+    const std::wstring label = wide(delivered(dll, "GetTrLblWidth"));
+    const auto text = drawn(face, label);
+    std::size_t inked = 0;
+    for (const auto p : text) inked += p;
+    report(inked > 60, "GetTrLblWidth drawn in " + font + ": " + std::to_string(inked) + " inked pixels");
+    report(drawn(face, wide(delivered(dll, "GetTrLblHeight"))) != text, "two labels of other letters draw alike");
+    std::wstring unknown(label.size(), L'\0');  // private-use characters no font here has
+    for (std::size_t i = 0; i < unknown.size(); ++i) unknown[i] = static_cast<wchar_t>(0xE000 + i);
+    report(drawn(face, unknown) != text, "the label draws as characters the font lacks do (boxes)");
+}
+
+void glyphs(const std::string& font) {
+    HMODULE dll = load();
+    if (dll == nullptr) return;
+    std::wstring face(font.size(), L'\0');
+    const int n = MultiByteToWideChar(CP_UTF8, 0, font.data(), static_cast<int>(font.size()), face.data(),
+                                      static_cast<int>(face.size()));
+    face.resize(static_cast<std::size_t>(std::max(n, 0)));
+    check_glyphs(dll, face, font);
+    check_pixels(dll, face, font);
+    FreeLibrary(dll);
+}
+
 // How this process runs, as tools/wine-run tells it; Windows itself where nothing does.
 std::string_view environment(const char* name, std::string_view otherwise) {
     const char* value = std::getenv(name);
@@ -287,9 +396,10 @@ constexpr int kSkipped = 77;
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string_view phase = argc == 2 ? argv[1] : "";
-    if (phase != "calls" && phase != "threads") {
-        std::printf("usage: host_test.exe calls|threads\n");
+    const std::string_view phase = argc >= 2 ? argv[1] : "";
+    const bool glyphs_phase = phase == "glyphs" && argc <= 3;
+    if (!glyphs_phase && (argc != 2 || (phase != "calls" && phase != "threads"))) {
+        std::printf("usage: host_test.exe calls|threads|glyphs [FONT]\n");
         return 2;
     }
 #if defined(__i386__)
@@ -305,7 +415,8 @@ int main(int argc, char** argv) {
     std::printf("phase %s: DLLTranslation_HE.dll (%s) under %s\n", argv[1], dll,
                 std::string(environment("HE_WINE_HOW", "Windows")).c_str());
     if (phase == "calls") calls();
-    else threads();
+    else if (phase == "threads") threads();
+    else glyphs(argc == 3 ? argv[2] : "DejaVu Sans");
     std::printf("%d passed, %d failed\n", g_passed, g_failed);
     return g_failed == 0 ? 0 : 1;
 }

@@ -46,7 +46,7 @@ ok "an unchanged import changes no byte" unchanged
 # One unit of each kind, edited as a translator would, in reading order.
 cp "$work/he.po" "$work/edited.po"
 edit "$work/edited.po" GetTrMnuNew "קובץ חדש"
-edit "$work/edited.po" GetTrLblWidth "רוחב התמונה :"
+edit "$work/edited.po" GetTrLblHeight "גובה התמונה :"
 edit "$work/edited.po" GetTrDlgBatch1 "אין קבצים לעיבוד !"
 reword "$work/edited.po" GetTrDlgTwain1 "לא תומכת" "אינה תומכת"
 reword "$work/edited.po" GetTrFmtExploreProperties "שם קובץ" "שם הקובץ"
@@ -56,7 +56,7 @@ ok "a quoted text changes only when asked" grep -q 'GetTrDlgBatch1: quoted from 
 import --change-quoted "$work/edited.po"
 ok "the edited import succeeds" [ "$status" -eq 0 ] || cat "$work/out"
 ok "menu caption stored" grep -qF 'OPEN(GetTrMnuNew,                "קובץ חדש",' "$work/repo/src/catalogue/menus.inc"
-ok "field caption stored with its colon first" grep -qF 'OPEN(GetTrLblWidth,                ": רוחב התמונה",' "$work/repo/src/catalogue/labels.inc"
+ok "field caption stored with its colon first" grep -qF 'OPEN(GetTrLblHeight,               ": גובה התמונה",' "$work/repo/src/catalogue/labels.inc"
 ok "closing mark stored first" grep -qF 'FIXED(GetTrDlgBatch1,   "! אין קבצים לעיבוד",' "$work/repo/src/catalogue/messages.inc"
 ok "quoted text changed in texts.txt too" grep -qxF 'GetTrDlgBatch1 "! אין קבצים לעיבוד"' "$work/repo/tests/data/texts.txt"
 ok "multi-line message, a line a literal" grep -qxF '      "פעולה זו אינה תומכת בעיבוד אצווה.\r"' "$work/repo/src/catalogue/messages.inc"
@@ -101,30 +101,30 @@ ok "fuzzy and empty units are reported" sh -c "grep -q 'GetTrMnuNew: not transla
 ok "fuzzy and empty units change nothing" unchanged
 
 # A file exported before a change to the tables, as older exports record it:
-# GetTrMnuSave read "שמור" then, the tables now say otherwise.
+# GetTrMnuSaveAs read "שמור בשם" then, the tables now say otherwise.
 digest() { python3 -c 'import sys
 h = 14695981039346656037
 for b in sys.argv[1].encode():
     h = ((h ^ b) * 1099511628211) % 2**64
 print("%016x" % h)' "$1"; }
-stale() {  # stale PO FILE_TEXT: GetTrMnuSave exported as "שמור", now FILE_TEXT in the file
+stale() {  # stale PO FILE_TEXT: GetTrMnuSaveAs exported as "שמור בשם", now FILE_TEXT in the file
     cp "$work/he.po" "$1"
-    edit "$1" GetTrMnuSave "$2"
-    BASE=$(digest "שמור") perl -0 -i -pe 's/hecat-base: \w+(\n#: [^\n]*\nmsgctxt "GetTrMnuSave")/hecat-base: $ENV{BASE}$1/' "$1"
+    edit "$1" GetTrMnuSaveAs "$2"
+    BASE=$(digest "שמור בשם") perl -0 -i -pe 's/hecat-base: \w+(\n#: [^\n]*\nmsgctxt "GetTrMnuSaveAs")/hecat-base: $ENV{BASE}$1/' "$1"
     edit "$1" GetTrMnuNew "קובץ חדש"
 }
 fresh
-stale "$work/stale.po" "שמור"
+stale "$work/stale.po" "שמור בשם"
 import "$work/stale.po"
 ok "a stale file: the translator's change lands" grep -qF '"קובץ חדש"' "$work/repo/src/catalogue/menus.inc"
-ok "a stale file: the later change to the tables stays" grep -qF "$(grep -F '(GetTrMnuSave,' "$source_dir/src/catalogue/menus.inc")" "$work/repo/src/catalogue/menus.inc"
-ok "a stale file: says what it kept" grep -q 'GetTrMnuSave: changed in the tables since the export' "$work/out"
-stale "$work/conflict.po" "שמור קובץ"
-refused "a conflict" "$work/conflict.po" 'GetTrMnuSave: changed both in the file and in the tables since the export: at export unknown'
-ok "a conflict names the three texts" grep -qF 'in the file "שמור קובץ"' "$work/out"
+ok "a stale file: the later change to the tables stays" grep -qF "$(grep -F '(GetTrMnuSaveAs,' "$source_dir/src/catalogue/menus.inc")" "$work/repo/src/catalogue/menus.inc"
+ok "a stale file: says what it kept" grep -q 'GetTrMnuSaveAs: changed in the tables since the export' "$work/out"
+stale "$work/conflict.po" "שמור בשם אחר"
+refused "a conflict" "$work/conflict.po" 'GetTrMnuSaveAs: changed both in the file and in the tables since the export: at export unknown'
+ok "a conflict names the three texts" grep -qF 'in the file "שמור בשם אחר"' "$work/out"
 fresh
 import --prefer-file "$work/conflict.po"
-ok "--prefer-file takes the file's text" grep -qF '"שמור קובץ"' "$work/repo/src/catalogue/menus.inc"
+ok "--prefer-file takes the file's text" grep -qF '"שמור בשם אחר"' "$work/repo/src/catalogue/menus.inc"
 fresh
 grep -v 'X-Hecat-\|hecat-base' "$work/he.po" >"$work/bare.po"
 edit "$work/bare.po" GetTrMnuNew "קובץ חדש"

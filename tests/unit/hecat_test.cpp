@@ -9,6 +9,7 @@
 #include <list>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "catalogue/table.h"
@@ -17,7 +18,6 @@
 #include "pe.h"
 #include "render.h"
 #include "check.h"
-#include "glossary.h"
 #include "po.h"
 #include "rules.h"
 
@@ -48,7 +48,7 @@ TEST(HecatCheck, ReportsEveryBrokenRowAtOnce) {
     // A small catalogue in which each row breaks one rule.
     const Entry identity[] = {row("GetCompatibility", "identity", "1.4")};
     const Entry rows[] = {
-        row("GetTrMnuCustomFilter", "menus", "\xF4\xE9\xEC\xE8\xF8"),
+        row("GetTrMnuCustomFilter", "menus", "\xF4\xE9\xEC\xE8\xF8 \xEC\xF4\xE9 \xE1\xE7\xE9\xF8\xE4"),
         row("GetTrLblWidth", "labels", "\xF8\xE5\xE7\xE1", true),     // field caption without ": "
         row("GetTrFmtOpacity", "templates", "%d \xE0 : %d%%"),           // one specifier too many
         row("GetTrLblLeft", "labels", "\xF9\xEE\xE0\xEC.", true),     // ends in a mark
@@ -77,36 +77,6 @@ TEST(HecatCheck, ReportsEveryBrokenRowAtOnce) {
     EXPECT_TRUE(found(f, "GetTrMnuGone", "has no row"));
     EXPECT_FALSE(found(f, "GetTrMnuCustomFilter", ""));
     EXPECT_FALSE(found(f, "GetCompatibility", ""));
-}
-
-// The glossary says true things of the catalogue: every concept recurs, each
-// listed entry exists and uses one form of the term, and no wording written
-// for this module uses an other choice; a row that does is warned about.
-TEST(HecatGlossary, HoldsForTheCatalogueAndWarnsOnTheOtherChoice) {
-    const auto& concepts = he::tool::glossary();
-    ASSERT_GE(concepts.size(), 10u);
-    std::map<std::string_view, const Entry*> rows;
-    for (const auto& e : he::table_entries()) rows[e.name] = &e;
-    for (const auto& c : concepts) {
-        EXPECT_GE(c.entries.size(), 2u) << c.name << " does not recur";
-        EXPECT_FALSE(c.terms.empty() || c.others.empty()) << c.name;
-        for (const auto& name : c.entries) {
-            const auto it = rows.find(name);
-            ASSERT_NE(it, rows.end()) << c.name << ": no entry " << name;
-            EXPECT_TRUE(std::any_of(c.terms.begin(), c.terms.end(),
-                                    [&](const std::string& t) { return it->second->utf8.find(t) != std::string_view::npos; }))
-                << c.name << ": " << name << " does not use the term";
-        }
-    }
-    for (const auto& w : he::tool::glossary_warnings(he::table_entries(), concepts))
-        ADD_FAILURE() << w.entry->name << ": " << w.message;
-    const Entry broken[] = {row("GetTrLblToolsAlign", "labels", "\xE9\xE9\xF9\xE5\xF8 \xF1\xF8\xE2\xEC \xE4\xEB\xEC\xE9\xED", true),
-                            row("GetTrLblToolsGrid", "labels", "\xF1\xF8\xE2\xEC \xEB\xEC\xE9\xED", false)};
-    const auto warnings = he::tool::glossary_warnings(broken, concepts);
-    ASSERT_EQ(warnings.size(), 1u) << "wording carried over as it stands is not warned about";
-    EXPECT_EQ(warnings[0].entry->name, "GetTrLblToolsAlign");
-    EXPECT_NE(warnings[0].message.find("\"סרגל הכלים\""), std::string::npos) << warnings[0].message;
-    EXPECT_NE(warnings[0].message.find("\"לוח כלים\""), std::string::npos) << warnings[0].message;
 }
 
 // Every stored text has a reading for the translators' files, and that
@@ -205,6 +175,25 @@ TEST(HecatModel, NamesAndOrdinalsAreTheBuiltDllsOwn) {
         const unsigned ordinal = item.ordinal;
         ASSERT_TRUE(ordinal >= 1 && ordinal <= dll.exports.size()) << item.entry->name;
         EXPECT_EQ(dll.exports[ordinal - 1].name, item.entry->name) << "at ordinal " << ordinal;
+    }
+}
+
+// The English of an entry leaves out only an explanation the text itself does
+// not carry: the PO export's msgid and the pictures' names use it.
+TEST(HecatModel, TheEnglishLeavesOutOnlyAnExplanation) {
+    const std::tuple<std::string_view, std::string_view, std::string_view> cases[] = {
+        {"GetTrMnuOpen", "Open", "opening"},
+        {"GetTrLblSub", "Sub", "the PNG filter: subtraction"},
+        {"GetTrLblRequiredMemory", "Memory required (Mb)", ""},  // the text carries "(Mb)"
+        {"GetTrFmtInfoSel", "%d,%d ==> %d,%d (W=%d, H=%d, W/H=%s)", ""},
+        {"GetTrDlgImage5", "Enter a new image name (the extension does not change)", ""},
+        {"GetDlgPictureNone", "(empty)", ""},
+    };
+    for (const auto& [name, english, explanation] : cases) {
+        const auto rows = he::table_entries();
+        const auto e = std::find_if(rows.begin(), rows.end(), [&](const Entry& r) { return r.name == name; });
+        ASSERT_NE(e, rows.end()) << name;
+        EXPECT_EQ(he::tool::split_gloss(*e), std::make_pair(english, explanation)) << name;
     }
 }
 

@@ -11,6 +11,7 @@
 #include "catalogue/table.h"
 #include "catalogue/arguments.h"
 #include "rows.h"
+#include "rules.h"
 
 namespace {
 
@@ -86,6 +87,60 @@ TEST(Wording, CatalogueCounts) {
     EXPECT_EQ(specifiers["%?"], 1) << "the one lone % is the percent unit's";
     specifiers.erase("%?");
     EXPECT_EQ(specifiers, (std::map<std::string, int>{{"%d", 44}, {"%s", 25}, {"%f", 6}, {"%.2f", 4}, {"%%", 12}}));
+}
+
+// One row per class of wording rule, broken: each is reported with the rule
+// and the form it expects, all of them in one pass as hecat check lists them,
+// the glossary's advice as advice; whole words only, prefixed letters allowed.
+TEST(Wording, EachClassOfFormIsHeldAndNamed) {
+    struct Case {
+        const char *name, *family, *text, *english, *expect;
+        bool advice = false;
+    };
+    const Case cases[] = {
+        {"GetTrMnuBlur", "menus", "טישטוש", "Blur", "blur, the command is \"טשטש\" in the menu captions; this text lacks it"},
+        {"GetTrMnuBlurMore", "menus", "טשטש נוסף", "Blur more", "more is \"יותר\" in the menu captions, not \"נוסף\""},
+        {"GetTrMnuNoise", "menus", "רעש במסנן", "Noise", "in the menu captions, not \"מסנן\""},
+        {"GetTrMnuClose", "menus", "סגירה", "Close", "a command captioned by an imperative; close is the example: it should read \"סגור\""},
+        {"GetTrMnuExpSavingDir", "menus", "שמירה", "Saving folder", "it should begin with \"תיקיית \""},
+        {"GetTrMnuTxtSand", "menus", "מרקם חול", "Sand", "it should not hold \"מרקם\""},
+        {"GetTrLblAutoCreateImage", "labels", "צור אוטומטית תמונה", "Create", "it should end in one of \"אוטומטי, אוטומטית\""},
+        {"GetTrLblFloating", "labels", "אל תאפשר ציפה", "Floating", "no other entry than these begins with \"אל תאפשר \" (GetTrLblDisableTrans"},
+        {"GetTrLblSendToClipboard", "labels", "שלח לזיכרון", "Send", "it should hold \"לזיכרון הזמני\""},
+        {"GetTrLblToolsAlign", "labels", "יישור סרגל הכלים", "Align", "tools window is \"לוח כלים, לוח הכלים\" in the catalogue, not \"סרגל הכלים\"", true},
+        {"GetTrLblNone", "labels", "<ללא", "None", "angle brackets enclose a whole text"},
+        {"GetTrLblBoth", "labels", "שניהם/כולם", "Both", "alternatives are joined by \" / \""},
+        {"GetTrLblInterlaced", "labels", "שזור", "Interlaced PNG", "its English names PNG and the text does not"},
+        {"GetTrLblResult", "labels", "תוצאה : טובה", "Result", "a label holds no colon"},
+        {"GetTrLblArrow", "labels", "חץ והתר", "Arrow", "not \"התר\"", true},
+    };
+    std::vector<std::string> cp1255(std::size(cases));
+    std::vector<he::Entry> rows;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const std::string_view utf8 = cases[i].text;
+        for (std::size_t at = 0; at < utf8.size();) {
+            const auto step = he::cp1255::decode_one(utf8, at);
+            cp1255[i] += static_cast<char>(step.byte);
+            at += step.width;
+        }
+        rows.push_back({cases[i].name, cases[i].family, cp1255[i], utf8, cases[i].english, true, "t.inc", 1});
+    }
+    std::multimap<std::string, std::pair<std::string, bool>> reported;
+    for (const auto& e : rows)
+        he::rules::check_entry(e, false, [&](const he::Entry& r, const he::rules::Message& m) {
+            reported.insert({std::string(r.name), {std::string(m.view()), m.advice}});
+        });
+    for (const auto& c : cases) {
+        const auto [from, to] = reported.equal_range(c.name);
+        EXPECT_TRUE(std::any_of(from, to, [&](const auto& r) {
+            return r.second.first.find(c.expect) != std::string::npos && r.second.second == c.advice;
+        })) << c.name << " should report: " << c.expect;
+    }
+    // Words are whole: the other choice "התר" is not in "התראה" nor in "התרחב".
+    const he::Entry alarm{"GetTrLblArrow", "labels", "\xE4\xFA\xF8\xE0\xE4", "התראה", "", true, "t.inc", 1};
+    const he::Entry widen{"GetTrLblArrow", "labels", "\xE4\xFA\xF8\xE7\xE1", "התרחב", "", true, "t.inc", 1};
+    for (const auto& e : {alarm, widen})
+        he::rules::check_entry(e, false, [&](const he::Entry&, const he::rules::Message& m) { ADD_FAILURE() << m.view(); });
 }
 
 }  // namespace

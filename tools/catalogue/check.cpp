@@ -11,7 +11,7 @@ std::vector<Finding> check(std::span<const Entry> identity, std::span<const Entr
     std::vector<Finding> findings;
     const auto report = [&](const Entry& e, const rules::Message& m) {
         const std::string where = e.file.empty() ? "" : std::string(e.file) + ":" + std::to_string(e.line);
-        findings.push_back({std::string(e.name), std::string(m.view()), where});
+        findings.push_back({std::string(e.name), std::string(m.view()), where, m.advice});
     };
     const auto fields = rules::field_captions(order);
     for (const auto* list : {&identity, &tables})

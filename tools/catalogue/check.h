@@ -15,6 +15,7 @@ struct Finding {
     std::string name;
     std::string message;
     std::string where;  // the row's file:line, empty for a name without a row
+    bool advice = false;  // a term the glossary advises against: reported, not failed
 };
 
 // Checks the identity and catalogue rows against the rules of their texts

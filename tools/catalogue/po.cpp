@@ -346,22 +346,6 @@ std::optional<std::string> stored_of(std::string_view reading, bool is_template,
     return candidate;
 }
 
-namespace {
-
-// A gloss is the English text, then perhaps an explanation in parentheses
-// ("Open (opening)"): the English goes to msgid, where a translator's tool
-// expects the source text, the explanation to a comment.
-std::pair<std::string_view, std::string_view> split_gloss(std::string_view gloss) {
-    if (!gloss.ends_with(")")) return {gloss, {}};
-    const auto open = gloss.rfind(" (");
-    if (open == std::string_view::npos || open == 0) return {gloss, {}};
-    const auto note = gloss.substr(open + 2, gloss.size() - open - 3);
-    if (note.find_first_of("%()") != std::string_view::npos) return {gloss, {}};
-    return {gloss.substr(0, open), note};
-}
-
-}  // namespace
-
 std::string base_digest(std::string_view reading) {
     std::uint64_t h = 14695981039346656037ull;
     for (const char c : canonical(reading)) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
@@ -376,11 +360,11 @@ std::string po_export(const std::vector<Item>& items, std::string_view revision,
         if (item.entry->family != "identity" && !item.entry->text.empty()) ++units;
     std::map<std::string_view, std::string> menu_paths;
     for (const auto& menu : menu_tree()) {
-        const std::string top = std::string(split_gloss(menu.entry->gloss).first) + " menu";
+        const std::string top = std::string(split_gloss(*menu.entry).first) + " menu";
         for (const auto& item : menu.items) {
             menu_paths[item.entry->name] = top;
             for (const auto& sub : item.items)
-                menu_paths[sub.entry->name] = top + " > " + std::string(split_gloss(item.entry->gloss).first);
+                menu_paths[sub.entry->name] = top + " > " + std::string(split_gloss(*item.entry).first);
         }
         menu_paths[menu.entry->name] = "opens the " + top;
     }
@@ -423,7 +407,7 @@ std::string po_export(const std::vector<Item>& items, std::string_view revision,
         if (reading.front() == ' ' || reading.back() == ' ')
             out += std::string("#. The blank at the ") + (reading.front() == ' ' ? "start" : "end") +
                    " is deliberate: the editor's own text has it.\n";
-        const auto [english, note] = split_gloss(e.gloss);
+        const auto [english, note] = split_gloss(e);
         if (!note.empty()) out += "#. Meaning: " + std::string(note) + ".\n";
         out += "#. hecat-base: " + base_digest(reading) + "\n";
         out += "#: " + std::string(e.file) + ":" + std::to_string(e.line) + "\n";
