@@ -3,7 +3,7 @@
 #   cli_test.sh path/to/hecat
 set -u
 hecat=$1
-work=$(mktemp -d)
+work=$(mktemp -d) || exit 1  # never an empty name: the tests remove and write under it
 trap 'rm -rf "$work"' EXIT
 passed=0 failed=0
 
