@@ -60,7 +60,8 @@ expect_failure() {  # expect_failure CASE UNIT MESSAGE
 copy_sources unbroken
 if compile unbroken menus && compile unbroken catalogue; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL the unbroken copy:"; head "$work/unbroken.log"; fi
 
-# One broken row per class of rule, in parallel pairs.
+# One broken row per class of rule, in parallel pairs; the wording's rules
+# name the form they expect, in Hebrew.
 broken characters   src/catalogue/menus.inc GetTrMnuNew   $'ח\u200Fדש' "holds U+200F RIGHT-TO-LEFT MARK at character 2" &
 broken maqaf        src/catalogue/labels.inc GetTrLblLeft $'שמ\u05BEאל' "holds U+05BE HEBREW PUNCTUATION MAQAF at character 3"
 wait
@@ -80,12 +81,12 @@ broken specifiers   src/catalogue/templates.inc GetTrFmtFileSize "גודל קו�
 broken equal_texts  src/catalogue/menus.inc GetTrMnuCut   "העתק" "reads the same as another entry; entries with this text: GetTrMnuCut GetTrMnuCopy" catalogue
 wait
 broken shared_group src/catalogue/labels.inc GetTrLblAdjust "כוונון" "must read the same as GetTrMnuAdjust" catalogue &
-broken term         src/catalogue/menus.inc GetTrMnuBlur  "טישטוש" "blur, the command is"
+broken term         src/catalogue/menus.inc GetTrMnuBlur  "טישטוש" "blur, the command is \"טשטש\" in the menu captions; this text lacks it"
 wait
-broken other_choice src/catalogue/menus.inc GetTrMnuBlurMore "טשטש נוסף" "more is" &
-broken scoped_word  src/catalogue/menus.inc GetTrMnuNoise "רעש מסנן" "filter is"
+broken other_choice src/catalogue/menus.inc GetTrMnuBlurMore "טשטש נוסף" "more is \"יותר\" in the menu captions; this text lacks it" &
+broken scoped_word  src/catalogue/menus.inc GetTrMnuNoise "רעש מסנן" "filter is \"פילטר, פילטרים\" in the menu captions, not \"מסנן\""
 wait
-broken example      src/catalogue/menus.inc GetTrMnuClose "סגירה" "a command captioned by an imperative; close is the example: it should read" &
+broken example      src/catalogue/menus.inc GetTrMnuClose "סגירה" "a command captioned by an imperative; close is the example: it should read \"סגור\"" &
 
 # The export list against the tables.
 copy_sources unlisted
