@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Two clean builds of the DLL, in two other folders, give the bytes of the
-# preset's own build: no timestamp, no path, nothing of the moment. The
-# second builds a copy of the sources in a folder whose name holds a blank,
-# quotes, a dollar sign and Hebrew letters, into another such folder (without
-# the double quote, under which CMake 3.25 cannot build; for the same reason
-# the toolchain file is the checkout's).
+# A clean build of the DLL elsewhere gives the bytes of the preset's own
+# build: no timestamp, no path, nothing of the moment. It builds a copy of the
+# sources in a folder whose name holds a blank, quotes, a dollar sign and
+# Hebrew letters, into another such folder (without the double quote, under
+# which CMake 3.25 cannot build; for the same reason the toolchain file is
+# the checkout's).
 #   reproducible.sh SOURCE_DIR TOOLCHAIN_FILE BUILT_DLL
 set -eu
 source_dir=$1 toolchain=$2 built=$3
@@ -31,7 +31,6 @@ build() {  # build NAME SOURCE_DIR BUILD_DIR
         echo "FAIL the clean build $1 differs from $built"
     fi
 }
-build "elsewhere" "$source_dir" "$work/one"
 build "from a folder with an odd name" "$odd" "$work/build b'c\$e עברית"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
