@@ -1,6 +1,6 @@
 # Sourced by the shell tests: a scratch folder removed at exit, and checks
 # counted into the closing line "N passed, N failed".
-work=$(mktemp -d)
+work=$(mktemp -d) || exit 1  # never an empty name: the tests remove and write under it
 trap 'rm -rf "$work"' EXIT
 passed=0 failed=0
 
