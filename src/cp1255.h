@@ -2,7 +2,8 @@
 //
 // Every text of the module is written in UTF-8 in the tables and stored as
 // Windows-1255, one byte per character. The conversion runs in the compiler:
-// nothing is converted at run time. A text may carry only
+// the DLL converts nothing at run time (the tools run the same conversion on
+// the tables they read). A text may carry only
 //   - the 27 Hebrew letters, final forms included, without points or marks
 //     (U+05D0 to U+05EA, bytes 224 to 250),
 //   - printable ASCII (bytes 32 to 126),
@@ -93,6 +94,19 @@ constexpr std::size_t encoded_size(std::string_view s) {
     return n;
 }
 
+// Hands put() the Windows-1255 byte of each character of a text in turn (a
+// character that may not be carried gives 0xFF; the rules refuse it by
+// name). The compiler stores every text through it, and the tools convert the
+// texts they read from the tables with the same function at run time.
+template <class Put>
+constexpr void encode_each(std::string_view src, Put&& put) {
+    for (std::size_t i = 0; i < src.size();) {
+        const Step step = decode_one(src, i);
+        put(static_cast<char>(step.byte));
+        i += step.width;
+    }
+}
+
 // The bytes of the text followed by one zero byte, so that every text has a
 // valid address, the empty one included.
 template <Utf8 S>
@@ -100,11 +114,7 @@ consteval auto encode() {
     constexpr std::string_view src = S.view();
     std::array<char, encoded_size(src) + 1> out{};
     std::size_t n = 0;
-    for (std::size_t i = 0; i < src.size(); ++n) {
-        const Step step = decode_one(src, i);
-        out[n] = static_cast<char>(step.byte);
-        i += step.width;
-    }
+    encode_each(src, [&](char c) { out[n++] = c; });
     return out;
 }
 

@@ -30,15 +30,12 @@ inline std::string to_utf8(std::string_view cp1255, bool visible_cr = false) {
     return out;
 }
 
-// UTF-8 to the module's Windows-1255 bytes; a character it may not carry
-// becomes '?' (the rules report it from the UTF-8).
+// UTF-8 to the module's Windows-1255 bytes, as the compiler converts the
+// tables' texts (a character the module may not carry becomes 0xFF; the
+// rules report it from the UTF-8).
 inline std::string to_cp1255(std::string_view utf8) {
     std::string out;
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto step = cp1255::decode_one(utf8, i);
-        out += step.byte < 0 ? '?' : static_cast<char>(step.byte);
-        i += step.width;
-    }
+    cp1255::encode_each(utf8, [&](char c) { out += c; });
     return out;
 }
 
