@@ -6,10 +6,12 @@
 set -u
 hecat=$(realpath "$1") source_dir=$(realpath "$2")
 source "$(dirname "$0")/../common/checks.sh"
-fresh() {  # a copy of the files an import may rewrite, as the repository has them
+fresh() {  # a copy of the files hecat reads and an import may rewrite, as the repository has them
     rm -rf "$work/repo" "$work/before"
-    mkdir -p "$work/repo/src/catalogue" "$work/repo/tests/data"
+    mkdir -p "$work/repo/src/catalogue" "$work/repo/tests/data" "$work/repo/exports"
     cp "$source_dir"/src/catalogue/*.inc "$work/repo/src/catalogue/"
+    cp "$source_dir/src/identity.inc" "$work/repo/src/"
+    cp "$source_dir/exports/catalogue.txt" "$work/repo/exports/"
     cp "$source_dir/tests/data/texts.txt" "$work/repo/tests/data/"
     cp -r "$work/repo" "$work/before"
 }
@@ -158,12 +160,23 @@ mkdir -p "$work/repo/src/sub"
 (cd "$work/repo/src/sub" && "$hecat" import "$work/he.po") >"$work/out" 2>&1
 ok "from a subfolder: one line" sh -c "[ \$(wc -l <'$work/out') -eq 1 ] && grep -q 'top folder' '$work/out'"
 rmdir "$work/repo/src/sub"
+
+# hecat reads the tables as their files stand, with no rebuild: an edit, a
+# broken rule and a row it cannot read are seen at once, and an export from
+# files that differ from their commit says so.
 fresh
-sed -i 's/"חדש"/"חדש מאוד"/' "$work/repo/src/catalogue/menus.inc"
-cp -r "$work/repo" "$work/before"
-import "$work/he.po"
-ok "tables hecat was not built with: refused" [ "$status" -eq 2 ]
-ok "tables hecat was not built with: says to build" sh -c "[ \$(wc -l <'$work/out') -eq 1 ] && grep -q 'run ./dev build' '$work/out'"
+git -C "$work/repo" init -q && git -C "$work/repo" add . &&
+    git -C "$work/repo" -c user.name=t -c user.email=t@t commit -qm tables
+sed -i 's/"חדש", "New"/"חדש מאוד", "New"/' "$work/repo/src/catalogue/menus.inc"
+(cd "$work/repo" && "$hecat" export --format po) >"$work/now.po"
+ok "an edited row is exported as it stands" grep -qxF 'msgstr "חדש מאוד"' "$work/now.po"
+ok "an export from edited tables says so" grep -qF "X-Hecat-Tables: modified since $(git -C "$work/repo" rev-parse HEAD): src/catalogue/menus.inc" "$work/now.po"
+sed -i 's/"חדש מאוד"/"חדש\xE2\x80\x8F"/; 20s/^/)/' "$work/repo/src/catalogue/menus.inc"
+(cd "$work/repo" && "$hecat" check) >"$work/out" 2>&1
+ok "check finds a broken rule as it stands" grep -q '^src/catalogue/menus.inc:11: GetTrMnuNew: holds U+200F' "$work/out"
+ok "check names a row it cannot read" grep -q '^src/catalogue/menus.inc:20: cannot be read: not a row' "$work/out"
+(cd "$work/repo" && "$hecat" export --format po) >"$work/out" 2>&1
+ok "no export of tables it cannot read" sh -c "[ \$(wc -l <'$work/out') -eq 1 ] && grep -q 'menus.inc:20: cannot be read' '$work/out'"
 
 # All or nothing across files: a quoted and a written text change two files.
 cp "$work/he.po" "$work/two.po"
@@ -177,10 +190,70 @@ ok "a read-only file: refused" [ "$status" -eq 2 ]
 ok "a read-only file: no file changed" unchanged
 ok "a read-only file: nothing left behind" [ -z "$(find "$work/repo" -name '.hecat-*')" ]
 fresh
-(ulimit -f 24; trap '' XFSZ; cd "$work/repo" && "$hecat" import --change-quoted "$work/two.po") >"$work/out" 2>&1
-ok "a full disk: refused" grep -q 'no file changed' "$work/out"
-ok "a full disk: no file changed" unchanged
-ok "a full disk: nothing left behind" [ -z "$(find "$work/repo" -name '.hecat-*')" ]
+(ulimit -f 24; cd "$work/repo" && "$hecat" import --change-quoted "$work/two.po") >"$work/out" 2>&1
+status=$?
+one_line() {  # one_line STATUS WANTED TEXT: exit status as wanted, and one error in $work/out, holding TEXT
+    [ "$1" -eq "$2" ] && [ "$(grep -c '^hecat: ' "$work/out")" -eq 1 ] && grep -q "^hecat: .*$3" "$work/out"
+}
+ok "out of file size: refused in one line" one_line "$status" 2 'File too large; no file changed'
+ok "out of file size: no file changed" unchanged
+ok "out of file size: nothing left behind" [ -z "$(find "$work/repo" -name '.hecat*')" ]
+
+# Killed at each step of an import (stopped there by HECAT_TEST_STOP, then
+# killed), the next hecat command leaves the tables and texts.txt all old or
+# all new, and none of hecat's files.
+fresh
+import --change-quoted "$work/two.po"
+cp -r "$work/repo" "$work/after"
+stopped() {  # stopped PID: waits until it stops (true) or ends (false)
+    local pid comm state
+    while read -r pid comm state _ 2>/dev/null <"/proc/$1/stat"; do
+        case $state in T) return 0 ;; Z) return 1 ;; esac
+        sleep 0.01
+    done
+    return 1
+}
+old=0 new=0 mixed=0 step=1
+while :; do
+    fresh
+    (cd "$work/repo" && HECAT_TEST_STOP=$step exec "$hecat" import --change-quoted "$work/two.po") >/dev/null 2>&1 &
+    stopped $! || { wait $!; break; }
+    kill -KILL $! && wait $! 2>/dev/null
+    (cd "$work/repo" && "$hecat" list) >/dev/null 2>&1
+    if unchanged; then old=$((old + 1)); elif diff -r "$work/after" "$work/repo" >/dev/null; then new=$((new + 1)); else mixed=$((mixed + 1)); fi
+    step=$((step + 1))
+done
+ok "killed at any step: all old or all new, nothing left behind ($old old, $new new)" [ "$mixed" -eq 0 ]
+ok "killed at any step: killed both before and after the point of no return" [ "$old" -ge 5 -a "$new" -ge 5 ]
+
+# An edit saved while an import runs is never overwritten: the import sees it
+# before it replaces anything, and changes nothing.
+fresh
+(cd "$work/repo" && HECAT_TEST_STOP=1 exec "$hecat" import --change-quoted "$work/two.po") >"$work/out" 2>&1 &
+stopped $!
+sed -i 's/"קבצים אחרונים"/"קבצים שנפתחו לאחרונה"/' "$work/repo/src/catalogue/menus.inc"
+cp "$work/repo/src/catalogue/menus.inc" "$work/before/src/catalogue/menus.inc"
+kill -CONT $!
+wait $!
+ok "an edit saved during the import: refused in one line" one_line $? 2 "menus.inc has changed since hecat read it"
+ok "an edit saved during the import: kept, nothing else changed" unchanged
+
+# Two imports at once, each changing another row of one table: the second
+# waits for the first, and neither change is lost.
+cp "$work/he.po" "$work/recent.po"
+edit "$work/recent.po" GetTrMnuRecentFiles "קבצים שנפתחו לאחרונה"
+lost=0
+for run in $(seq 20); do
+    fresh
+    (cd "$work/repo" && "$hecat" import --change-quoted "$work/two.po") >/dev/null 2>&1 & first=$!
+    (cd "$work/repo" && "$hecat" import "$work/recent.po") >/dev/null 2>&1 & second=$!
+    wait $first; one=$?
+    wait $second; other=$?
+    ((one == 0 && other == 0)) && grep -qF '"קובץ חדש"' "$work/repo/src/catalogue/menus.inc" &&
+        grep -qF '"קבצים שנפתחו לאחרונה"' "$work/repo/src/catalogue/menus.inc" &&
+        cmp -s "$work/after/tests/data/texts.txt" "$work/repo/tests/data/texts.txt" || lost=$((lost + 1))
+done
+ok "two imports at once, 20 times: both changes land every time ($lost lost)" [ "$lost" -eq 0 ]
 
 # What hecat writes stays as the user had it: --output refuses a read-only
 # file as the import does and gives up on a FIFO that nobody reads; an import

@@ -1,11 +1,15 @@
-// The maintainers' tool: its check finds what it should, its names and
-// ordinals match the built DLL, its readings read as a reader reads.
+// The maintainers' tool: it reads from the table files what the compiler
+// builds from them, its check finds what it should, its names and ordinals
+// match the built DLL, its readings read as a reader reads.
 #include <gtest/gtest.h>
 
 #include <fribidi.h>
+#include <stdlib.h>
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <fstream>
 #include <list>
 #include <map>
 #include <string>
@@ -21,10 +25,83 @@
 #include "pe.h"
 #include "reading.h"
 #include "spreadsheet.h"
+#include "table_files.h"
 
 namespace {
 
 using he::Entry;
+
+// The tool's functions work on the tables as read from this checkout's files.
+struct ServedTables : ::testing::Environment {
+    void SetUp() override { he::tool::serve(he::tool::read_catalogue(HE_SOURCE_DIR)); }
+};
+const auto* const served_tables = ::testing::AddGlobalTestEnvironment(new ServedTables);
+
+// Entry for entry, byte for byte, hecat reads from the files what the
+// compiler builds from them, and the same export list and ordinals.
+TEST(HecatTables, TheReaderReadsWhatTheCompilerBuilds) {
+    const auto& read = he::tool::served();
+    for (const auto& f : read.unread) ADD_FAILURE() << f.where << ": " << f.name << ": " << f.message;
+    const auto same = [](std::span<const Entry> files, std::span<const Entry> built) {
+        ASSERT_EQ(files.size(), built.size());
+        for (std::size_t i = 0; i < built.size(); ++i) {
+            const Entry &a = files[i], &b = built[i];
+            EXPECT_EQ(std::tie(a.name, a.family, a.text, a.utf8, a.gloss, a.open, a.file, a.line),
+                      std::tie(b.name, b.family, b.text, b.utf8, b.gloss, b.open, b.file, b.line))
+                << "row " << i << ", " << b.name;
+        }
+    };
+    same(read.identity, he::identity_entries());
+    same(read.rows, he::table_entries());
+    EXPECT_TRUE(std::ranges::equal(read.order, he::catalogue_order()));
+    EXPECT_TRUE(std::ranges::equal(read.by_ordinal, he::exports_by_ordinal()));
+}
+
+// What the reader cannot read, it names at its file and line, and reads on:
+// one table per case, its rows after the bad one still read.
+TEST(HecatTables, WhatTheReaderCannotReadIsAFindingAtItsLine) {
+    const struct {
+        std::string_view table, finding;  // finding: "line: what it says", empty where all is read
+    } cases[] = {
+        {"// rows\n#if !defined(FIXED) || !defined(OPEN)\n#error \"alone\"\n#endif\n"
+         "OPEN(GetTrMnuNew, /* joined */ \"\\101\\x42\\u05D0\"\n     \"\\r\\\"\\\\\", \"New\")\n", ""},
+        {"#define OPEN(a, b, c)\n", "1: cannot be read: a preprocessor line hecat does not read"},
+        {"OPEN(GetTrMnuOpen, \"\\x100\", \"Open\")\n", "1: cannot be read: a hexadecimal escape beyond a byte"},
+        {"OPEN(GetTrMnuOpen, \"\\400\", \"Open\")\n", "1: cannot be read: an octal escape beyond a byte"},
+        {"OPEN(GetTrMnuOpen, \"\\q\", \"Open\")\n", "1: cannot be read: an escape the compiler does not know: \\q"},
+        {"\nOPEN(GetTrMnuOpen, \"open\n   \", \"Open\")\n", "2: cannot be read: a text whose closing double quote"},
+        {"OPEN(GetTrMnuOpen, \"open\")\n", "1: cannot be read: expected , after the text"},
+        {"OPEN(GetTrMnuOpen, \"open\", \"Open\", \"more\")\n", "1: cannot be read: expected ) after the English"},
+        {"OPEN(GetTrMnuOpen, u8\"open\", \"Open\")\n", "1: cannot be read: expected a text between double quotes"},
+        {"ROW(GetTrMnuOpen, \"open\", \"Open\")\n", "1: cannot be read: not a row"},
+        {"OPEN(GetTrMnuOpen, \"open\", \"Open\")\n/* never closed\n", "2: cannot be read: a comment that is never closed"},
+    };
+    const std::filesystem::path top = std::filesystem::temp_directory_path() / ("hecat_reader_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(top / "src/catalogue");
+    std::filesystem::create_directories(top / "exports");
+    std::ofstream(top / "src/catalogue/tables.inc") << "#define FAMILY \"menus\"\n#include \"catalogue/menus.inc\"\n";
+    std::ofstream(top / "exports/catalogue.txt") << "GetTrMnuNew\n";
+    for (const auto& c : cases) {
+        std::ofstream(top / "src/catalogue/menus.inc") << c.table << "OPEN(GetTrMnuNew2, \"new\", \"New\")\n";
+        const auto read = he::tool::read_catalogue(top.string());
+        ASSERT_FALSE(read.rows.empty()) << c.table;
+        EXPECT_EQ(read.rows.back().name, "GetTrMnuNew2") << c.table << ": the row after it is read";
+        std::string found;
+        for (const auto& f : read.unread) found += f.where + ": " + f.message + "\n";
+        if (c.finding.empty()) {
+            EXPECT_EQ(found, "") << c.table;
+            ASSERT_EQ(read.rows.size(), 2u);
+            EXPECT_EQ(read.rows[0].utf8, "AB\xD7\x90\r\"\\");
+            EXPECT_EQ(read.rows[0].text, "AB\xE0\r\"\\");
+            EXPECT_EQ(read.rows[0].line, 5u);
+            EXPECT_EQ(read.rows[0].file, "src/catalogue/menus.inc");
+        } else {
+            EXPECT_NE(found.find("src/catalogue/menus.inc:" + std::string(c.finding)), std::string::npos)
+                << c.table << "gives\n" << found;
+        }
+    }
+    std::filesystem::remove_all(top);
+}
 
 TEST(HecatCheck, TheCatalogueHasNoFinding) {
     const auto findings = he::tool::check(he::identity_entries(), he::table_entries(), he::catalogue_order());

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -58,10 +59,32 @@ bool hexadecimal(std::string_view s) { return !s.empty() && s.find_first_not_of(
 
 std::string checkout_folder() { return HE_CHECKOUT_FOLDER; }
 
+bool is_checkout_top(const std::string& folder) {
+    struct stat st {};
+    return ::stat((folder + "/src/catalogue/tables.inc").c_str(), &st) == 0;
+}
+
+std::string served_folder() { return is_checkout_top(".") ? "." : checkout_folder(); }
+
 std::string head_commit(const std::string& folder) {
     auto commit = git(folder, {"rev-parse", "--verify", "HEAD"});
     while (commit && !commit->empty() && (commit->back() == '\n' || commit->back() == '\r')) commit->pop_back();
     return commit && hexadecimal(*commit) ? *commit : "unknown";
+}
+
+std::vector<std::string> changed_since_commit(const std::string& folder, const std::vector<std::string>& paths) {
+    std::vector<std::string> arguments{"status", "--porcelain", "-z", "--untracked-files=all", "--no-renames", "--"};
+    arguments.insert(arguments.end(), paths.begin(), paths.end());
+    const auto status = git(folder, arguments);
+    std::vector<std::string> changed;
+    // Each entry: two letters of state, a blank, the path, a zero byte.
+    for (std::size_t p = 0; status && p + 3 < status->size();) {
+        const auto end = status->find('\0', p);
+        changed.push_back(status->substr(p + 3, end - p - 3));
+        if (end == std::string::npos) break;
+        p = end + 1;
+    }
+    return changed;
 }
 
 std::optional<std::string> file_at_commit(const std::string& folder, std::string_view commit, std::string_view path) {

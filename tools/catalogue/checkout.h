@@ -1,19 +1,32 @@
 // The checkout whose tables hecat serves, and what git knows of it: the
-// commit it stands at, and a file as a commit had it.
+// commit it stands at, the files changed since, and a file as a commit had it.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace he::tool {
 
 // The folder of the checkout this hecat was built from.
 std::string checkout_folder();
 
+// Whether `folder` is the top folder of a checkout: it holds the list of tables.
+bool is_checkout_top(const std::string& folder);
+
+// The checkout whose tables hecat reads: the current folder where it is a
+// checkout's top, else the checkout this hecat was built from.
+std::string served_folder();
+
 // The commit the repository at `folder` stands at, or "unknown" where git
 // cannot say (no git, no repository there).
 std::string head_commit(const std::string& folder);
+
+// Those of `paths` (from the repository's top) that differ from the commit
+// the repository at `folder` stands at, or are not in it; none where git
+// cannot say.
+std::vector<std::string> changed_since_commit(const std::string& folder, const std::vector<std::string>& paths);
 
 // A file of the repository at `folder` as `commit` had it; nothing where git
 // cannot say. `commit` is taken only as hexadecimal digits, `path` from the

@@ -2,13 +2,18 @@
 #include "files.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -58,15 +63,23 @@ std::string take_owner_and_mode(int fd, const struct stat* was) {
     return ::fchmod(fd, was->st_mode & 07777) == 0 ? std::string() : why_not(errno);
 }
 
-// Writes `content` to a new temporary file of a unique name beside `target`,
-// flushed to disk, owned as `was` says (see take_owner_and_mode); its name in
-// `tmp` (empty when none was made). Returns why it failed, or "".
+// Writes `content` to a new temporary file beside `target`, flushed to disk,
+// owned as `was` says (see take_owner_and_mode): named `tmp` where it names
+// one, else a unique name put in `tmp` (empty when none was made). Returns
+// why it failed, or "".
 std::string stage(const std::string& target, const std::string& content, const struct stat* was, std::string& tmp) {
-    tmp = folder_of(target) + ".hecat-XXXXXX";
-    const int fd = ::mkstemp(tmp.data());
+    int fd = -1;
+    if (tmp.empty()) {
+        tmp = folder_of(target) + ".hecat-XXXXXX";
+        fd = ::mkstemp(tmp.data());
+    } else {
+        ::unlink(tmp.c_str());  // one an earlier hecat left: the journal names it, and the lock is held
+        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    }
     if (fd < 0) {
+        const int err = errno;
         tmp.clear();
-        return why_not(errno);
+        return why_not(err);
     }
     std::string why = take_owner_and_mode(fd, was);
     if (why.empty() && !(write_all(fd, content) && ::fsync(fd) == 0)) why = why_not(errno);
@@ -92,19 +105,99 @@ std::string write_in_place(const std::string& target, bool fifo, const std::stri
     return {};
 }
 
-// A second name for the file `target`, in its folder, kept until every new
-// file is in place; "" with `why` set when none could be made.
-std::string second_name(const std::string& target, std::string& why) {
-    std::string old = folder_of(target) + ".hecat-old-XXXXXX";
-    const int fd = ::mkstemp(old.data());
-    if (fd >= 0) {
-        ::close(fd);
-        ::unlink(old.c_str());
-        if (::link(target.c_str(), old.c_str()) == 0) return old;
+// A test stops hecat at the Nth step of replacing files (HECAT_TEST_STOP=N):
+// to kill it, or to edit the tables, at that instant.
+void step() {
+    static long left = [] {
+        const char* n = std::getenv("HECAT_TEST_STOP");
+        return n != nullptr ? std::atol(n) : 0L;
+    }();
+    if (left > 0 && --left == 0) ::raise(SIGSTOP);
+}
+
+void sync_folder(const std::string& folder) {
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// One file replaced under the journal: its new content is written to `tmp`,
+// and `old` is a second name of the file it replaces, kept until the last new
+// file is in place.
+struct Replacement {
+    std::string target, tmp, old;
+};
+
+// The journal: a first line, the folder's identity, the state, then target,
+// new and old name of each file, each ended by a zero byte. "staging": the new files are being
+// written, so the old ones stand (undone when found); "replacing": all are
+// written and are being renamed into place (finished when found);
+// "undoing": a rename failed and the old ones are being put back.
+constexpr std::string_view kJournalHead = "hecat journal 1";
+
+std::string journal_of(const std::string& folder) { return folder + "/.hecat-journal"; }
+
+// The folder's device and inode: a journal copied along with a checkout
+// names the files of the one it was written in, and is not followed.
+std::string identity_of(const std::string& folder) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) return "?";
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+}
+
+std::string write_journal(const std::string& folder, std::string_view state, const std::vector<Replacement>& files) {
+    std::string content(kJournalHead);
+    content.append(1, '\0').append(identity_of(folder)).append(1, '\0').append(state).append(1, '\0');
+    for (const auto& f : files) content.append(f.target).append(1, '\0').append(f.tmp).append(1, '\0').append(f.old).append(1, '\0');
+    const std::string path = journal_of(folder), next = path + "-new";
+    step();
+    const int fd = ::open(next.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    bool ok = fd >= 0 && write_all(fd, content) && ::fsync(fd) == 0;
+    int err = errno;
+    if (fd >= 0 && ::close(fd) != 0 && ok) ok = false, err = errno;
+    step();
+    if (ok && ::rename(next.c_str(), path.c_str()) != 0) ok = false, err = errno;
+    if (!ok) {
+        ::unlink(next.c_str());
+        return "cannot write " + path + ": " + why_not(err);
     }
-    why = why_not(errno);
+    sync_folder(folder);
     return {};
 }
+
+// Puts every file in its final state: the new ones in place (forward), or the
+// old ones back; then no name of hecat's own is left, the journal last.
+// Returns why it cannot, or "".
+std::string settle(const std::string& folder, const std::vector<Replacement>& files, bool forward) {
+    std::set<std::string> folders{folder};
+    for (const auto& f : files) {
+        folders.insert(folder_of(f.target));
+        step();
+        if (forward && exists(f.tmp) && ::rename(f.tmp.c_str(), f.target.c_str()) != 0)
+            return "cannot rename " + f.tmp + " to " + f.target + ": " + why_not(errno);
+        // An old name of the same file as the target: rename() leaves both, unlink() below removes it.
+        if (!forward && exists(f.old) && ::rename(f.old.c_str(), f.target.c_str()) != 0)
+            return "cannot rename " + f.old + " to " + f.target + ": " + why_not(errno);
+    }
+    for (const auto& f : files) {
+        step();
+        ::unlink(f.old.c_str());
+        ::unlink(f.tmp.c_str());
+    }
+    for (const auto& f : folders) sync_folder(f);
+    step();
+    if (::unlink(journal_of(folder).c_str()) != 0 && errno != ENOENT) return "cannot remove " + journal_of(folder) + ": " + why_not(errno);
+    sync_folder(folder);
+    return {};
+}
+
+int g_lock = -1;
 
 }  // namespace
 
@@ -142,38 +235,110 @@ std::string write_file(const std::string& path, const std::string& content) {
     return cannot(why);
 }
 
-std::string write_files(const std::vector<std::pair<std::string, std::string>>& files) {
-    struct Staged {
-        std::string path, target, tmp, old;
-        bool replaced = false;
-    };
-    std::vector<Staged> staged;
-    const auto undo = [&](const std::string& path, const std::string& why) {
-        for (auto it = staged.rbegin(); it != staged.rend(); ++it) {
-            if (it->replaced) ::rename(it->old.c_str(), it->target.c_str());
-            else if (!it->old.empty()) ::unlink(it->old.c_str());
-            if (!it->tmp.empty()) ::unlink(it->tmp.c_str());
+std::string lock_folder(const std::string& folder) {
+    if (g_lock >= 0) return {};
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return "cannot open " + folder + ": " + why_not(errno);
+    bool waited = false;
+    while (::flock(fd, LOCK_EX | (waited ? 0 : LOCK_NB)) != 0) {
+        if (errno == EWOULDBLOCK && !waited) {
+            char* real = ::realpath(folder.c_str(), nullptr);
+            std::fprintf(stderr, "hecat: waiting for another hecat working in %s\n", real != nullptr ? real : folder.c_str());
+            std::free(real);
+            waited = true;
+        } else if (errno != EINTR) {
+            const int err = errno;
+            ::close(fd);
+            return "cannot lock " + folder + ": " + why_not(err);
         }
-        return "cannot write " + path + ": " + why + "; no file changed";
-    };
+    }
+    g_lock = fd;
+    return {};
+}
+
+void unlock_folder() {
+    if (g_lock >= 0) ::close(g_lock);
+    g_lock = -1;
+}
+
+std::string recover_files(const std::string& folder, std::string& said) {
+    said.clear();
+    const std::string path = journal_of(folder);
+    ::unlink((path + "-new").c_str());  // a journal killed before it was in place: nothing was made after it
+    const auto content = read_file(path);
+    if (!content) return exists(path) ? "cannot read " + path + ": " + why_not(errno) : std::string();
+    std::vector<std::string> fields;
+    for (std::size_t p = 0; p < content->size();) {
+        const auto end = content->find('\0', p);
+        if (end == std::string::npos) break;
+        fields.push_back(content->substr(p, end - p));
+        p = end + 1;
+    }
+    const auto ours = [](const std::string& name) { return name.substr(name.rfind('/') + 1).starts_with(".hecat-"); };
+    std::vector<Replacement> files;
+    for (std::size_t i = 3; i + 3 <= fields.size(); i += 3) files.push_back({fields[i], fields[i + 1], fields[i + 2]});
+    const bool well_formed = fields.size() >= 3 && fields[0] == kJournalHead && (fields.size() - 3) % 3 == 0 &&
+                             fields[1] == identity_of(folder) &&
+                             (fields[2] == "staging" || fields[2] == "replacing" || fields[2] == "undoing") &&
+                             std::all_of(files.begin(), files.end(), [&](const Replacement& f) { return ours(f.tmp) && ours(f.old); });
+    if (!well_formed)
+        return path + " is not a journal hecat wrote in this folder: nothing done (remove it once the tables are as they should be)";
+    const bool forward = fields[2] == "replacing";
+    if (const std::string why = settle(folder, files, forward); !why.empty())
+        return "an import was interrupted, and finishing it failed: " + why + " (the journal " + path + " is kept)";
+    std::string where = folder;
+    if (char* real = ::realpath(folder.c_str(), nullptr)) where = real, std::free(real);
+    said = "an import into " + where + " was interrupted; " +
+           (forward ? "finished it (" + std::to_string(files.size()) + " files replaced)" : std::string("undid it (no file changed)"));
+    return {};
+}
+
+std::string write_files(const std::string& folder, const std::vector<std::pair<std::string, std::string>>& files,
+                        const std::function<std::string()>& last_check) {
+    // Everything that can be refused is, before anything is written.
+    std::vector<Replacement> plan;
+    std::vector<struct stat> was;
     for (const auto& [path, content] : files) {
-        Staged s{path, path, {}, {}};
-        if (char* real = ::realpath(path.c_str(), nullptr)) s.target = real, std::free(real);
+        Replacement r{path, {}, {}};
+        if (char* real = ::realpath(path.c_str(), nullptr)) r.target = real, std::free(real);
         struct stat st {};
-        if (::stat(s.target.c_str(), &st) != 0) return undo(path, why_not(errno));
-        if (const std::string why = refusal(s.target, st); !why.empty()) return undo(path, why);
-        std::string why = stage(s.target, content, &st, s.tmp);
-        staged.push_back(s);
-        if (!why.empty()) return undo(path, why);
-        staged.back().old = second_name(s.target, why);
-        if (!why.empty()) return undo(path, why);
+        if (::stat(r.target.c_str(), &st) != 0) return "cannot write " + path + ": " + why_not(errno) + "; no file changed";
+        if (const std::string why = refusal(r.target, st); !why.empty()) return "cannot write " + path + ": " + why + "; no file changed";
+        const std::string dir = folder_of(r.target), base = r.target.substr(dir.size());
+        r.tmp = dir + ".hecat-new-" + base;
+        r.old = dir + ".hecat-old-" + base;
+        plan.push_back(r);
+        was.push_back(st);
     }
-    for (auto& s : staged) {
-        if (::rename(s.tmp.c_str(), s.target.c_str()) != 0) return undo(s.path, why_not(errno));
-        s.tmp.clear();
-        s.replaced = true;
+    const auto undo = [&](const std::string& why) {
+        if (const std::string failed = settle(folder, plan, false); !failed.empty())
+            return why + "; putting the old files back failed too: " + failed + " (the next hecat tries again)";
+        return why + "; no file changed";
+    };
+    if (const std::string why = write_journal(folder, "staging", plan); !why.empty()) return why + "; no file changed";
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        auto& r = plan[i];
+        std::string tmp = r.tmp;
+        std::string why = stage(r.target, files[i].second, &was[i], tmp);
+        step();
+        if (why.empty()) {
+            ::unlink(r.old.c_str());
+            if (::link(r.target.c_str(), r.old.c_str()) != 0) why = why_not(errno);
+        }
+        if (!why.empty()) return undo("cannot write " + files[i].first + ": " + why);
     }
-    for (const auto& s : staged) ::unlink(s.old.c_str());
+    if (const std::string why = last_check ? last_check() : std::string(); !why.empty()) return undo(why);
+    if (const std::string why = write_journal(folder, "replacing", plan); !why.empty()) return undo(why);
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        step();
+        if (::rename(plan[i].tmp.c_str(), plan[i].target.c_str()) != 0) {
+            const std::string why = "cannot write " + files[i].first + ": " + why_not(errno);
+            write_journal(folder, "undoing", plan);
+            return undo(why);
+        }
+    }
+    if (const std::string why = settle(folder, plan, true); !why.empty())
+        return "the new files are in place, but " + why + " (the next hecat tries again)";
     return {};
 }
 

@@ -1,12 +1,15 @@
 // Files read and written whole. A file is replaced through a temporary file
-// of a unique name beside it, flushed to disk and renamed over it, so it is
-// written whole or not at all; several files are replaced as one, the old
-// ones kept under a second name until the last new one is in place and put
-// back if one fails. A replaced file keeps its owner and mode; a read-only
-// one is refused. Nothing but hecat's own temporary files is ever created or
-// removed.
+// beside it, flushed to disk and renamed over it, so it is written whole or
+// not at all. Several files are replaced as one under a journal in the
+// checkout's folder, as version control does it: the journal names the new
+// files before any is made and says when all are written; a hecat killed at
+// any instant leaves a journal that the next hecat finishes (all new) or
+// undoes (all old), leaving none of its own files behind. A replaced file
+// keeps its owner and mode; a read-only one is refused. Nothing but hecat's
+// own files (.hecat-*) is ever created or removed.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -23,8 +26,26 @@ std::optional<std::string> read_file(const std::string& path);
 // short wait. Returns "cannot write PATH: why", or "" when it was written.
 std::string write_file(const std::string& path, const std::string& content);
 
-// Replaces several regular files as one: (path, new content) each. Returns
-// "cannot write PATH: why; no file changed", or "" when all were written.
-std::string write_files(const std::vector<std::pair<std::string, std::string>>& files);
+// Takes the lock of `folder` (the checkout), held until hecat ends or
+// unlock_folder(): hecat commands on one checkout run one at a time, and an
+// import holds it from reading the tables to its last rename. One that must
+// wait says so once on standard error. Returns why it cannot, or "".
+std::string lock_folder(const std::string& folder);
+void unlock_folder();
+
+// Finishes or undoes what an interrupted write_files() left in `folder`'s
+// journal; run with the lock held, before the tables are read. `said` is one
+// line of what was done ("" when nothing was left). Returns why it cannot,
+// or "".
+std::string recover_files(const std::string& folder, std::string& said);
+
+// Replaces several regular files as one, under the journal of `folder`, whose
+// lock the caller holds: (path, new content) each. Every new file is written
+// and flushed beside its target, then `last_check` runs (a refusal from it
+// undoes everything), and only then are they renamed into place. Returns
+// "cannot write PATH: why; no file changed", the last check's refusal with
+// "; no file changed", or "" when all were written.
+std::string write_files(const std::string& folder, const std::vector<std::pair<std::string, std::string>>& files,
+                        const std::function<std::string()>& last_check);
 
 }  // namespace he::tool

@@ -1,6 +1,8 @@
 // hecat: the catalogue tool for the people who maintain the Hebrew texts,
 // its command line: each command's arguments, what it prints, its status.
-// It reads the same tables the DLL is built from.
+// It reads the tables the DLL is built from as their files stand, in the
+// checkout whose top folder it runs in, else in the one it was built from;
+// every command first finishes or undoes an import that was interrupted.
 //
 //   hecat list [--family FAMILY] [--name PATTERN]
 //   hecat show NAME [--max N]
@@ -12,6 +14,7 @@
 #include <fnmatch.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -22,9 +25,9 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/native_exports.h"
 #include "check.h"
 #include "checkout.h"
+#include "deliver.h"
 #include "files.h"
 #include "import.h"
 #include "model.h"
@@ -78,6 +81,40 @@ Args parse(int argc, char** argv, const std::map<std::string, bool>& known /* op
     return args;
 }
 
+// A finding as its line: "file:line: Name: message", without the parts it lacks.
+std::string line_of(const Finding& f) {
+    return f.where + (f.where.empty() ? "" : ": ") + f.name + (f.name.empty() ? "" : ": ") + (f.advice ? "warning: " : "") +
+           f.message;
+}
+
+// Says the first finding of the reader in one line; 2.
+int unreadable(const Catalogue& c) {
+    std::fprintf(stderr, "hecat: %s (hecat check lists every finding)\n", line_of(c.unread.front()).c_str());
+    return 2;
+}
+
+// Reads the tables of the checkout at `root` for a command: under its lock,
+// once what an interrupted import left is finished or undone. An import
+// keeps the lock until hecat ends (`hold`); the other commands let it go
+// once the tables are read. Returns 0, or 2 once it said why not.
+int read_tables(const std::string& root, bool hold) {
+    if (!is_checkout_top(root)) {
+        std::fprintf(stderr, "hecat: no tables here, nor in %s, the checkout hecat was built from: run it from a checkout's top folder\n",
+                     root.c_str());
+        return 2;
+    }
+    std::string said, why = lock_folder(root);
+    if (why.empty()) why = recover_files(root, said);
+    if (!said.empty()) std::fprintf(stderr, "hecat: %s\n", said.c_str());
+    if (!why.empty()) {
+        std::fprintf(stderr, "hecat: %s\n", why.c_str());
+        return 2;
+    }
+    serve(read_catalogue(root));
+    if (!hold) unlock_folder();
+    return 0;
+}
+
 // To --output when given, else to standard output (checked when hecat ends).
 int write_output(const std::string& content, const std::map<std::string, std::string>& options) {
     const auto it = options.find("--output");
@@ -100,6 +137,8 @@ int list(const Args& args) {
         for (const auto& f : he::kFamilies) families += (families.empty() ? " " : ", ") + std::string(f.name);
         throw Usage{"no family " + family->second + "; the families are" + families};
     }
+    if (const int status = read_tables(served_folder(), false); status != 0) return status;
+    if (!served().unread.empty()) return unreadable(served());
     std::string out;
     for (const auto& item : items()) {
         const auto& e = *item.entry;
@@ -115,12 +154,8 @@ int list(const Args& args) {
     return write_output(out, args.options);
 }
 
-std::size_t text_size(std::string_view name) {
-    for (const auto& item : items())
-        if (item.entry->name == name) return item.entry->text.size();
-    return 0;
-}
-
+// What the export delivers: its text read from the tables, through the copy
+// routine every export of the DLL runs.
 int show(const Args& args) {
     if (args.operands.size() != 1) throw Usage{"show takes one entry name"};
     const std::string& name = args.operands[0];
@@ -133,11 +168,20 @@ int show(const Args& args) {
             throw Usage{"--max takes a whole number from " + std::to_string(INT_MIN) + " to " + std::to_string(INT_MAX)};
         max_len = static_cast<int>(v);
     }
-    for (const auto& [export_name, fn] : he::kNativeExports) {
-        if (export_name != name) continue;
-        // The export writes at most its text and the zero byte.
-        std::vector<char> buffer(text_size(name) + 1);
-        char* result = fn(buffer.data(), max_len);
+    if (const int status = read_tables(served_folder(), false); status != 0) return status;
+    if (!served().unread.empty()) return unreadable(served());
+    for (const auto& item : items()) {
+        const auto& e = *item.entry;
+        if (e.name != name) continue;
+        // A row the build refuses has no export to show.
+        for (const auto& f : he::tool::check(identity_entries(), table_entries(), catalogue_order()))
+            if (!f.advice && f.name == name) {
+                std::fprintf(stderr, "hecat: %s (the build refuses this row)\n", line_of(f).c_str());
+                return 2;
+            }
+        // The copy writes at most the text and the zero byte.
+        std::vector<char> buffer(e.text.size() + 1);
+        const char* result = he::DeliverText(e.text.data(), static_cast<std::uint32_t>(e.text.size()), buffer.data(), max_len);
         const std::string_view delivered(result);
         std::string hex;
         for (const char c : delivered) {
@@ -146,7 +190,7 @@ int show(const Args& args) {
             hex += b;
         }
         std::printf("%s, MaxLen %d: %zu bytes and the zero byte (ordinal %u)\n", name.c_str(), max_len, delivered.size(),
-                    ordinal_of(name));
+                    item.ordinal);
         std::printf("hex:  %s00\n", hex.c_str());
         std::printf("text: %s\n", to_utf8(delivered, true).c_str());
         return 0;
@@ -157,12 +201,13 @@ int show(const Args& args) {
 
 int check(const Args& args) {
     if (!args.operands.empty()) throw Usage{"check takes no operand"};
-    const auto findings = he::tool::check(he::identity_entries(), he::table_entries(), he::catalogue_order());
+    if (const int status = read_tables(served_folder(), false); status != 0) return status;
+    auto findings = served().unread;
+    for (auto& f : he::tool::check(identity_entries(), table_entries(), catalogue_order())) findings.push_back(std::move(f));
     std::size_t failed = 0;
     for (const auto& f : findings) {
         failed += !f.advice;
-        std::printf("%s%s%s: %s%s\n", f.where.c_str(), f.where.empty() ? "" : ": ", f.name.c_str(),
-                    f.advice ? "warning: " : "", f.message.c_str());
+        std::printf("%s\n", line_of(f).c_str());
     }
     std::printf("%zu entries checked, %zu findings, %zu warnings\n", items().size(), failed, findings.size() - failed);
     return failed == 0 ? 0 : 1;
@@ -173,12 +218,26 @@ int export_rows(const Args& args) {
     const auto format = args.options.find("--format");
     if (format == args.options.end() || (format->second != "json" && format->second != "csv" && format->second != "po"))
         throw Usage{"export needs --format json, csv or po"};
+    const std::string root = served_folder();
+    if (const int status = read_tables(root, false); status != 0) return status;
+    if (!served().unread.empty()) return unreadable(served());
+    // A text the build refuses is not handed to translators or spreadsheets.
+    for (const auto& finding : he::tool::check(identity_entries(), table_entries(), catalogue_order())) {
+        if (finding.advice) continue;
+        std::fprintf(stderr, "hecat: %s (hecat check lists every finding); nothing exported\n", line_of(finding).c_str());
+        return 2;
+    }
     const std::string& f = format->second;
-    // A PO file records the commit of the checkout whose tables hecat serves.
-    return write_output(f == "json"  ? json_export(items())
-                        : f == "csv" ? csv_export(items())
-                                     : po_export(items(), HE_REVISION, head_commit(checkout_folder())),
-                        args.options);
+    if (f != "po") return write_output(f == "json" ? json_export(items()) : csv_export(items()), args.options);
+    // A PO file records the commit of the checkout whose tables it holds,
+    // and says so where the files read differ from it.
+    const std::string commit = head_commit(root);
+    std::vector<std::string> paths;
+    for (const auto& [path, content] : served().files) paths.push_back(path);
+    std::string tables;
+    for (const auto& path : commit == "unknown" ? std::vector<std::string>() : changed_since_commit(root, paths))
+        tables += (tables.empty() ? "modified since " + commit + ": " : ", ") + path;
+    return write_output(po_export(items(), HE_REVISION, commit, tables), args.options);
 }
 
 // Reads a translators' PO file and rewrites the rows it changes, all of
@@ -190,10 +249,14 @@ int import_po(const Args& args) {
         std::fprintf(stderr, "hecat: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
         return 2;
     }
-    if (const std::string why = tables_mismatch("."); !why.empty()) {
-        std::fprintf(stderr, "hecat: %s\n", why.c_str());
+    // The import rewrites the tables of the checkout it is run in, holding
+    // its lock from reading them to the last rename.
+    if (!is_checkout_top(".")) {
+        std::fprintf(stderr, "hecat: run hecat import from the repository's top folder (where src/catalogue/tables.inc is)\n");
         return 2;
     }
+    if (const int status = read_tables(".", true); status != 0) return status;
+    if (!served().unread.empty()) return unreadable(served());
     const PoFile po = po_read(path);
     if (!po.units.empty() && std::none_of(po.units.begin(), po.units.end(), [](const PoUnit& u) { return !u.base.empty(); }))
         std::printf("%s: no record of the tables it was exported from (written by hand or by an older hecat): "
@@ -213,7 +276,12 @@ int import_po(const Args& args) {
     }
     for (const auto& s : plan.skipped) std::printf("%s: %s\n", s.name.c_str(), s.message.c_str());
     for (const auto& n : plan.notes) std::printf("%s: %s\n", n.name.c_str(), n.message.c_str());
-    if (const std::string why = write_files(plan.files); !why.empty()) {
+    // An edit saved since the tables were read stops the import: it is never overwritten.
+    const auto unchanged = [] {
+        const std::string why = changed_since_read(served(), ".");
+        return why.empty() ? why : why + " (saved while the import ran)";
+    };
+    if (const std::string why = write_files(".", plan.files, unchanged); !why.empty()) {
         std::fprintf(stderr, "hecat: %s\n", why.c_str());
         return 2;
     }
@@ -224,6 +292,8 @@ int import_po(const Args& args) {
 
 int preview(const Args& args) {
     if (!args.operands.empty()) throw Usage{"preview takes no operand"};
+    if (const int status = read_tables(served_folder(), false); status != 0) return status;
+    if (!served().unread.empty()) return unreadable(served());
     if (args.options.count("--terminal")) {
         if (args.options.count("--output")) throw Usage{"--terminal writes to the terminal, not to --output"};
         return write_output(terminal_preview(items()), args.options);
@@ -266,6 +336,9 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Out of file size (ulimit -f), a write fails with EFBIG and is reported
+    // as any other failed write, rather than ending hecat without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
     int status = run(argc, argv);
     // Output that could not be written is an error, never a silent success.
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {

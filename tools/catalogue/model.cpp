@@ -7,9 +7,23 @@
 #include "catalogue/arguments.h"
 
 namespace he::tool {
+namespace {
+
+Catalogue& slot() {
+    static Catalogue catalogue;
+    return catalogue;
+}
+
+}  // namespace
+
+void serve(Catalogue catalogue) { slot() = std::move(catalogue); }
+const Catalogue& served() { return slot(); }
+std::span<const Entry> identity_entries() { return served().identity; }
+std::span<const Entry> table_entries() { return served().rows; }
+std::span<const std::string_view> catalogue_order() { return served().order; }
 
 unsigned ordinal_of(std::string_view name) {
-    const auto names = exports_by_ordinal();
+    const auto& names = served().by_ordinal;
     const auto it = std::find(names.begin(), names.end(), name);
     return it == names.end() ? 0 : static_cast<unsigned>(it - names.begin()) + 1;
 }
@@ -88,10 +102,10 @@ constexpr std::pair<std::string_view, std::size_t> kSubmenus[] = {
 
 }  // namespace
 
-std::vector<MenuNode> menu_tree() {
+std::vector<MenuNode> menu_tree(std::span<const Entry> rows) {
     std::vector<MenuNode> menus;
     std::size_t submenu_left = 0;
-    for (const auto& e : table_entries()) {
+    for (const auto& e : rows) {
         if (family_of(e).control != Control::menu) continue;
         const bool opens_menu = std::find(std::begin(kMenuCaptions), std::end(kMenuCaptions), e.name) != std::end(kMenuCaptions);
         if (opens_menu || menus.empty()) {

@@ -1,7 +1,9 @@
 // The catalogue as the maintainers' tool sees it: every export with its
-// ordinal, read from the same tables and export list the DLL is built from.
+// ordinal, read from the files of the tables and the export list as they
+// stand (table_files.h reads them), not from the tables compiled into the DLL.
 #pragma once
 
+#include <deque>
 #include <initializer_list>
 #include <span>
 #include <string>
@@ -11,11 +13,41 @@
 
 #include "catalogue/table.h"
 #include "catalogue/utf8.h"
+#include "check.h"
 #include "families.h"
 
 namespace he::tool {
 
 using he::to_utf8;
+
+// The catalogue as read from the files of one checkout: the rows as the
+// compiler builds them from the same files, with what could not be read.
+struct Catalogue {
+    std::vector<Entry> identity, rows;           // rows: table by table, each table in catalogue order
+    std::vector<std::string_view> order;         // exports/catalogue.txt
+    std::vector<std::string_view> by_ordinal;    // every exported name: element i has ordinal i + 1
+    std::vector<Finding> unread;                 // what the reader cannot read, each at its file:line
+    std::vector<std::pair<std::string, std::string>> files;  // every file read (path from the top, content)
+    std::deque<std::string> strings;             // what the entries' views point into
+
+    Catalogue() = default;
+    Catalogue(Catalogue&&) = default;
+    Catalogue& operator=(Catalogue&&) = default;
+    Catalogue(const Catalogue&) = delete;
+    Catalogue& operator=(const Catalogue&) = delete;
+};
+
+// The catalogue the functions below work on: hecat reads it from the
+// checkout it serves at the start of each command.
+void serve(Catalogue catalogue);
+const Catalogue& served();
+
+// The served catalogue's identity rows, catalogue rows (table by table) and
+// export list. (hecat does not link the tables compiled into the DLL: these
+// hide he::identity_entries() and the like inside he::tool.)
+std::span<const Entry> identity_entries();
+std::span<const Entry> table_entries();
+std::span<const std::string_view> catalogue_order();
 
 struct Item {
     const Entry* entry;
@@ -51,12 +83,12 @@ std::string escaped(std::string_view text, std::initializer_list<std::pair<char,
 // The same between double quotes.
 std::string quoted(std::string_view text, std::initializer_list<std::pair<char, std::string_view>> escapes);
 
-// The entries of a family in the layout of the editor's menus: each menu
-// caption with its items, each submenu caption with its own items.
+// The menu captions among `rows` in the layout of the editor's menus: each
+// menu caption with its items, each submenu caption with its own items.
 struct MenuNode {
     const Entry* entry;
     std::vector<MenuNode> items;
 };
-std::vector<MenuNode> menu_tree();
+std::vector<MenuNode> menu_tree(std::span<const Entry> rows = table_entries());
 
 }  // namespace he::tool

@@ -65,7 +65,7 @@ std::map<std::string_view, std::string> menu_paths() {
 // by rule have none.
 bool has_unit(const Entry& e) { return family_of(e).control != Control::none && !e.text.empty(); }
 
-std::string header(std::string_view revision, std::string_view commit, std::size_t units) {
+std::string header(std::string_view revision, std::string_view commit, std::string_view tables, std::size_t units) {
     return "# Hebrew texts of DLLTranslation_HE, the Hebrew language module of the Imbrosia image editor.\n"
            "# Copyright (c) 2026 the DLLTranslation_HE contributors. MIT licence.\n"
            "#\n"
@@ -87,7 +87,8 @@ std::string header(std::string_view revision, std::string_view commit, std::size
            "\"Content-Transfer-Encoding: 8bit\\n\"\n"
            "\"X-Generator: hecat\\n\"\n"
            "\"X-Hecat-Commit: " + std::string(commit) + "\\n\"\n"
-           "\"X-Hecat-Units: " + std::to_string(units) + "\\n\"\n";
+           "\"X-Hecat-Units: " + std::to_string(units) + "\\n\"\n" +
+           (tables.empty() ? std::string() : "\"X-Hecat-Tables: " + std::string(tables) + "\\n\"\n");
 }
 
 std::string unit(const Entry& e, const std::map<std::string_view, std::string>& menu_paths, bool field_caption) {
@@ -121,10 +122,11 @@ std::string base_digest(std::string_view reading) {
     return out;
 }
 
-std::string po_export(const std::vector<Item>& items, std::string_view revision, std::string_view commit) {
+std::string po_export(const std::vector<Item>& items, std::string_view revision, std::string_view commit,
+                      std::string_view tables) {
     std::size_t units = 0;
     for (const auto& item : items) units += has_unit(*item.entry) ? 1 : 0;
-    std::string out = header(revision, commit, units);
+    std::string out = header(revision, commit, tables, units);
     const auto paths = menu_paths();
     const auto fields = rules::field_captions(catalogue_order());
     for (const auto& item : items)

@@ -22,8 +22,11 @@ std::string base_digest(std::string_view reading);
 // `commit` the commit of the tables, recorded with the unit count in the
 // header; each unit records the digest of its text in a comment, so that an
 // import can tell what changed in the file from what changed in the tables.
-// Line breaks are written \n, as translators' tools write them.
-std::string po_export(const std::vector<Item>& items, std::string_view revision, std::string_view commit);
+// Line breaks are written \n, as translators' tools write them. `tables`,
+// where the files read differ from that commit, says so in the header
+// (X-Hecat-Tables).
+std::string po_export(const std::vector<Item>& items, std::string_view revision, std::string_view commit,
+                      std::string_view tables = {});
 
 struct PoUnit {
     std::string context, msgid, msgstr;  // msgstr with its line breaks as CR

@@ -1,16 +1,33 @@
-// The rows of the table files as text: what a row's text says, the same row
-// with another text in its own layout, and whether the files still hold the
-// rows hecat was built with.
+// The table files as text: the one reader of the tables as they stand in a
+// checkout (the list of tables, each table's rows, the export list), read the
+// way the compiler reads them, and a row rewritten with another text in its
+// own layout.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "model.h"
+
 namespace he::tool {
 
+// The catalogue as the files under the checkout folder `root` hold it:
+// src/catalogue/tables.inc names the tables and their families, each table's
+// FIXED and OPEN rows become entries as the compiler builds them (the text
+// converted to Windows-1255 by the build's own conversion), and
+// exports/catalogue.txt gives the order and the ordinals. Whatever it cannot
+// read (a line it does not understand, a row the compiler would not accept,
+// a file that is not there) is a finding at its file:line; the rest is read.
+// tests/data/texts.txt is kept among the files read, for the import.
+Catalogue read_catalogue(const std::string& root);
+
+// Empty when every file the catalogue was read from under `root` still holds
+// what was read; else "PATH has changed since hecat read it".
+std::string changed_since_read(const Catalogue& catalogue, const std::string& root);
+
 // The UTF-8 text of `name`'s row in the contents of a table file, as the
-// compiler reads its literals; nothing when no row names it.
+// reader above reads it; nothing when no row names it.
 std::optional<std::string> row_text(const std::string& file, std::string_view name);
 
 // Replaces the text of `name`'s row in the contents of a table file, keeping
@@ -20,9 +37,5 @@ bool rewrite_row(std::string& file, std::string_view name, std::string_view text
 
 // The same for `name`'s line in tests/data/texts.txt.
 bool rewrite_expected(std::string& file, std::string_view name, std::string_view text);
-
-// Empty when the tables under `root` hold the texts this hecat was built
-// with; else one sentence saying which file differs, or that none is there.
-std::string tables_mismatch(const std::string& root);
 
 }  // namespace he::tool

@@ -117,7 +117,7 @@ void menu_pictures(const he::tool::MenuNode& node, std::vector<Drawn> caption, i
 }  // namespace
 
 void menus(Index& index) {
-    const auto tree = he::tool::menu_tree();
+    const auto tree = he::tool::menu_tree(he::table_entries());
     HMENU bar = CreateMenu();
     for (const auto& m : tree) AppendMenuW(bar, MF_STRING, 1, shown(m.entry->name).c_str());
     HWND w = frame(L"Imbrosia", 900, 420, bar);
