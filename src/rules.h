@@ -16,8 +16,8 @@
 #include <string_view>
 #include <vector>
 
-#include "catalogue/arguments.h"
-#include "catalogue/table.h"
+#include "arguments.h"
+#include "table.h"
 #include "cp1255.h"
 #include "families.h"
 #include "wording.h"

@@ -12,9 +12,9 @@
 #include <tuple>
 #include <vector>
 
-#include "catalogue/table.h"
-#include "catalogue/utf8.h"
-#include "catalogue/arguments.h"
+#include "table.h"
+#include "utf8.h"
+#include "arguments.h"
 #include "check.h"
 #include "layout.h"
 #include "model.h"

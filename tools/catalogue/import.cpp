@@ -5,7 +5,7 @@
 #include <optional>
 #include <set>
 
-#include "catalogue/arguments.h"
+#include "arguments.h"
 #include "check.h"
 #include "checkout.h"
 #include "files.h"

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/native_exports.h"
+#include "native_exports.h"
 #include "check.h"
 #include "checkout.h"
 #include "files.h"

@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <map>
 
-#include "catalogue/arguments.h"
+#include "arguments.h"
 #include "files.h"
 #include "reading.h"
 #include "rules.h"

@@ -3,7 +3,7 @@
 
 #include <map>
 
-#include "catalogue/table.h"
+#include "table.h"
 #include "files.h"
 #include "model.h"
 
