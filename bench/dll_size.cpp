@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "catalogue/table.h"
+#include "table.h"
 #include "pe.h"
 
 int main(int argc, char** argv) {

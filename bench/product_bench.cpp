@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-#include "catalogue/rows.h"
+#include "table_rows.h"
 #include "export.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The build's check of what only the whole catalogue shows: texts that must
 // or must not read the same, the export list against the tables, the
 // entries the wording names. Each table's exports check their own rows.
-#include "catalogue/rows.h"
+#include "table_rows.h"
 #include "catalogue_order.h"
 #include "rules.h"
 

@@ -10,7 +10,7 @@
 // breaks one stops the build with its file, line, name and the rule.
 #pragma once
 
-#include "catalogue/table.h"
+#include "table.h"
 #include "catalogue_order.h"
 #include "cp1255.h"
 #include "deliver.h"

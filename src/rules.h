@@ -16,8 +16,8 @@
 #include <string_view>
 #include <vector>
 
-#include "catalogue/arguments.h"
-#include "catalogue/table.h"
+#include "arguments.h"
+#include "table.h"
 #include "cp1255.h"
 #include "families.h"
 #include "wording.h"
@@ -150,6 +150,54 @@ constexpr Message& describe(Message& m, char32_t cp) {
 }
 
 // ---------------------------------------------------------------------------
+// The ends of a text as a Hebrew reader meets them
+//
+// Texts are stored in the order a left-to-right control shows them; the rules
+// about how a text begins and ends speak of its reading. In a line that holds
+// a Hebrew letter, what is stored first is read last: ".רגיל" reads "רגיל.",
+// "! הקובץ לא נמצא" ends in its "!". A line without one reads as stored.
+
+inline constexpr std::string_view kAsRead = ", as a Hebrew reader reads it";
+
+constexpr bool holds_hebrew(std::string_view line) { return std::any_of(line.begin(), line.end(), hebrew_letter); }
+
+// The character of a line a reader meets first, and last (0 for an empty line).
+constexpr char read_first(std::string_view line) {
+    return line.empty() ? '\0' : holds_hebrew(line) ? line.back() : line.front();
+}
+constexpr char read_last(std::string_view line) {
+    return line.empty() ? '\0' : holds_hebrew(line) ? line.front() : line.back();
+}
+// Whether a line's reading begins, or ends, with a piece that reads the same
+// either way ("...").
+constexpr bool reads_first(std::string_view line, std::string_view piece) {
+    return holds_hebrew(line) ? line.ends_with(piece) : line.starts_with(piece);
+}
+constexpr bool reads_last(std::string_view line, std::string_view piece) {
+    return holds_hebrew(line) ? line.starts_with(piece) : line.ends_with(piece);
+}
+
+// The lines of a text (CR-separated), each with whether it is the first.
+template <class Each>
+constexpr void for_each_line(std::string_view t, Each&& each) {
+    for (std::size_t start = 0, end = 0; start <= t.size(); start = end + 1) {
+        end = start;
+        while (end < t.size() && t[end] != '\r') ++end;
+        each(t.substr(start, end - start), start == 0);
+    }
+}
+constexpr std::string_view first_line(std::string_view t) {
+    std::size_t end = 0;
+    while (end < t.size() && t[end] != '\r') ++end;
+    return t.substr(0, end);
+}
+constexpr std::string_view last_line(std::string_view t) {
+    std::size_t start = t.size();
+    while (start > 0 && t[start - 1] != '\r') --start;
+    return t.substr(start);
+}
+
+// ---------------------------------------------------------------------------
 // The rules of one entry
 
 // Plain loops rather than std::string_view::find, which GCC cannot evaluate
@@ -225,15 +273,20 @@ constexpr void check_every_text(const Entry& e, const Family& f, Fail& fail) {
         name_families(m << "has a line break, which only ", [](const Family& other) { return other.line_breaks; })
             << " may have";
     });
-    fail(!t.empty() && t.front() == ' ', [](Message& m) { m << "begins with a blank"; });
-    fail(!t.empty() && t.back() == ' ' && n != kTrailingBlank, [](Message& m) { m << "ends with a blank"; });
+    // The ends of each line as it is read: a blank there shows as nothing.
+    for_each_line(t, [&](std::string_view line, bool first_line) {
+        const std::string_view which = first_line ? "" : "a line of it ";
+        fail(read_first(line) == ' ' && n != kTrailingBlank, [&](Message& m) { m << which << "begins with a blank" << kAsRead; });
+        fail(read_last(line) == ' ' && n != kTrailingBlank, [&](Message& m) { m << which << "ends with a blank" << kAsRead; });
+    });
     fail(has(t, "  "), [](Message& m) { m << "holds two blanks in a row"; });
     fail(has(t, '|'), [](Message& m) { m << "holds a | separator"; });
     fail(has(t, '&') && !among(n, kAccessKeys),
          [](Message& m) { m << "holds an access-key &, which only the Yes and No buttons carry"; });
     fail(has(t, '+') && !among(n, kModifiers),
          [](Message& m) { m << "holds a +, which only the modifier key names carry"; });
-    fail(t.ends_with("..."), [](Message& m) { m << "ends in an ellipsis"; });
+    fail(reads_last(last_line(t), "..."), [](Message& m) { m << "ends in an ellipsis" << kAsRead; });
+    fail(reads_first(first_line(t), "..."), [](Message& m) { m << "begins with an ellipsis" << kAsRead; });
 }
 
 // The rules the entry's family adds (families.inc).
@@ -242,15 +295,19 @@ constexpr void check_family(const Entry& e, const Family& f, bool field_caption,
     const std::string_view t = e.text, a = article(f.noun);
     fail(!f.degree_sign && has(t, '\xB0'), [&](Message& m) { m << a << f.noun << " holds no degree sign"; });
     if (f.ends == Ends::bare && field_caption) {
+        // Stored ": רוחב", read "רוחב :".
         fail(!t.starts_with(": ") || has(t.substr(1), ':'),
-             [](Message& m) { m << "a field caption is \": \" and then the caption, with no other colon"; });
+             [](Message& m) { m << "a field caption is the caption and then \" :\"" << kAsRead << ", with no other colon"; });
     } else if (f.ends == Ends::bare) {
-        fail(t.starts_with(":"), [](Message& m) { m << "only field captions begin with a colon"; });
-        fail(!t.starts_with(":") && has(t, ':') && e.name != kColonInExample, [&](Message& m) {
+        const char first = read_first(t), last = read_last(t);
+        fail(last == ':', [](Message& m) { m << "only field captions end in a colon" << kAsRead; });
+        fail(last != ':' && has(t, ':') && e.name != kColonInExample, [&](Message& m) {
             m << a << f.noun << " holds no colon; only the field captions and the filter example do";
         });
+        fail(has(".?!", last), [&](Message& m) { m << a << f.noun << " ends in no mark" << kAsRead; });
+        // The editor's two batch results are read with their " !" first.
         const bool batch_result = among(e.name, kBatchResults) && t.ends_with(" !");
-        fail(!t.empty() && has(":.?!", t.back()) && !batch_result, [&](Message& m) { m << a << f.noun << " ends in no mark"; });
+        fail(has(":.?!", first) && !batch_result, [&](Message& m) { m << a << f.noun << " begins with no mark" << kAsRead; });
     }
     if (!e.open) return;
     const auto written = [&](Message& m) -> Message& { return m << a << f.noun << " written for this module "; };

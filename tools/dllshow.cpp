@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/utf8.h"
+#include "utf8.h"
 
 namespace {
 

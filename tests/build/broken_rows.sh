@@ -74,7 +74,7 @@ wait
 broken open_menu    src/catalogue/menus.inc GetTrMnuNew   "חד-ש" "a menu caption written for this module is Hebrew letters and single blanks only" &
 broken field        src/catalogue/labels.inc GetTrLblWidth "רוחב" "a field caption is"
 wait
-broken closing_mark src/catalogue/labels.inc GetTrLblLeft "שמאל !" "a label ends in no mark" &
+broken closing_mark src/catalogue/labels.inc GetTrLblLeft "! שמאל" "a label ends in no mark, as a Hebrew reader reads it" &
 broken percent      src/catalogue/buttons.inc GetTrBtnDel "מחיקה %d" "holds a % but the editor fills no value into it"
 wait
 broken specifiers   src/catalogue/templates.inc GetTrFmtFileSize "גודל קובץ : %d" "has the specifiers" &

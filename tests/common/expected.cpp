@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "catalogue/utf8.h"
+#include "utf8.h"
 
 namespace he::test {
 

@@ -4,7 +4,7 @@
 #include <map>
 #include <string_view>
 
-#include "catalogue/table.h"
+#include "table.h"
 
 namespace he::test {
 

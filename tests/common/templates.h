@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "catalogue/arguments.h"
+#include "arguments.h"
 
 namespace he::test {
 

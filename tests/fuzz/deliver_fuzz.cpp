@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "catalogue/native_exports.h"
-#include "catalogue/table.h"
+#include "native_exports.h"
+#include "table.h"
 #include "deliver.h"
 
 namespace {

@@ -22,7 +22,7 @@
 #include <string_view>
 #include <vector>
 
-#include "catalogue/table.h"
+#include "table.h"
 #include "expected.h"
 #include "templates.h"
 

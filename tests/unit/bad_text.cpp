@@ -3,7 +3,7 @@
 #include "export.h"
 
 #if CASE == 0
-HE_EXPORT(GetTrGood, "messages", false, "! ° \"קובץ\" ךםןףץ (Latin) 100 \r\r ?", "")
+HE_EXPORT(GetTrGood, "messages", false, "! ° \"קובץ\" ךםןףץ (Latin) 100\r\r?", "")
 #elif CASE == 1
 HE_EXPORT(GetTrLineFeed, "messages", false, "שורה\nשורה", "")
 #elif CASE == 2

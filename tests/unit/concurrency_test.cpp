@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "catalogue/native_exports.h"
+#include "native_exports.h"
 
 namespace {
 

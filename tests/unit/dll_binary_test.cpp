@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "catalogue/table.h"
+#include "table.h"
 #include "pe.h"
 
 namespace {

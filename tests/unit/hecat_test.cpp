@@ -16,9 +16,9 @@
 #include <tuple>
 #include <vector>
 
-#include "catalogue/table.h"
-#include "catalogue/utf8.h"
-#include "catalogue/arguments.h"
+#include "table.h"
+#include "utf8.h"
+#include "arguments.h"
 #include "check.h"
 #include "layout.h"
 #include "model.h"
@@ -129,7 +129,7 @@ TEST(HecatCheck, ReportsEveryBrokenRowAtOnce) {
         row("GetTrMnuCustomFilter", "menus", "\xF4\xE9\xEC\xE8\xF8 \xEC\xF4\xE9 \xE1\xE7\xE9\xF8\xE4"),
         row("GetTrLblWidth", "labels", "\xF8\xE5\xE7\xE1", true),     // field caption without ": "
         row("GetTrFmtOpacity", "templates", "%d \xE0 : %d%%"),           // one specifier too many
-        row("GetTrLblLeft", "labels", "\xF9\xEE\xE0\xEC.", true),     // ends in a mark
+        row("GetTrLblLeft", "labels", ".\xF9\xEE\xE0\xEC", true),     // reads ending in a mark
         row("GetTrMnuNew", "menus", "\xE7\xE3-\xF9", true),            // a hyphen in open wording
         row("GetTrMnuOpen", "menus", "\xF4\xFA\xE7\n", true),         // a line feed
         row("GetTrMnuCut", "menus", "\xE7\xFA\xE5\xEA", true),        // reads as Crop

@@ -5,9 +5,9 @@
 #include <set>
 #include <string>
 
-#include "catalogue/table.h"
+#include "table.h"
 #include "expected.h"
-#include "catalogue/native_exports.h"
+#include "native_exports.h"
 
 extern const char kExpectedTexts[];
 

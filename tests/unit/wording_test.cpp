@@ -8,8 +8,8 @@
 #include <sstream>
 #include <string>
 
-#include "catalogue/table.h"
-#include "catalogue/arguments.h"
+#include "table.h"
+#include "arguments.h"
 #include "rows.h"
 #include "rules.h"
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "catalogue/table.h"
+#include "table.h"
 
 namespace he::tool {
 

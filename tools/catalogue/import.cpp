@@ -1,11 +1,14 @@
-// The import plan (import.h).
+// The import plan and the update of an old file (import.h).
 #include "import.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <set>
 
-#include "catalogue/arguments.h"
+#include "arguments.h"
 #include "check.h"
 #include "checkout.h"
 #include "files.h"
@@ -16,112 +19,240 @@
 namespace he::tool {
 namespace {
 
+std::string quote(std::string_view s) { return std::string(1, '"').append(s).append(1, '"'); }
+
+// The texts the file was exported from, by what it records: each unit's
+// digests, and for a unit without them (an older export, or a record
+// removed) the text at the commit the header records, where git has it. An
+// older export's record came with the unit's comments from whatever template
+// refreshed the file last, so the header's commit is asked too.
+class Bases {
+  public:
+    Bases(const PoFile& po, const std::string& root) : po_(po), root_(root) {}
+
+    // The digests of the text `e` had at export; empty where nothing says.
+    std::vector<std::string> of(const PoUnit& u, const Entry& e) {
+        std::vector<std::string> digests;
+        for (const auto& r : u.bases) digests.push_back(r.digest);
+        if (u.bases.empty() || (u.extracted_record && u.bases.size() == 1))
+            if (const auto then = at_commit(e, po_.commit); then && (digests.empty() || base_digest(*then) != digests.front()))
+                digests.push_back(base_digest(*then));
+        return digests;
+    }
+
+    // The reading `e` had at export, where a commit the unit or the file
+    // records still has it and it matches the unit's digest.
+    std::optional<std::string> reading(const PoUnit& u, const Entry& e) {
+        const auto digests = of(u, e);
+        std::vector<std::string> commits;
+        for (const auto& r : u.bases) commits.push_back(r.commit.empty() ? po_.commit : r.commit);
+        commits.push_back(po_.commit);
+        for (const auto& c : commits)
+            if (const auto then = at_commit(e, c); then && std::find(digests.begin(), digests.end(), base_digest(*then)) != digests.end())
+                return then;
+        return std::nullopt;
+    }
+
+  private:
+    std::optional<std::string> at_commit(const Entry& e, const std::string& commit) {
+        if (commit.empty() || commit == "unknown") return std::nullopt;
+        const std::string file(e.file), key = commit + ":" + file;
+        auto it = files_.find(key);
+        if (it == files_.end()) it = files_.emplace(key, file_at_commit(root_, commit, file)).first;
+        const auto text = it->second ? row_text(*it->second, e.name) : std::nullopt;
+        if (!text) return std::nullopt;
+        return reading_of(*text, is_template(e.name));
+    }
+
+    const PoFile& po_;
+    const std::string& root_;
+    std::map<std::string, std::optional<std::string>> files_;
+};
+
+// What changed since the file was exported.
+enum class Changed { neither, file, tables, both, unknown };
+
+Changed changed_since_export(const std::string& text, const std::string& now, const std::vector<std::string>& bases) {
+    if (bases.empty()) return Changed::unknown;
+    const auto in_bases = [&](const std::string& s) { return std::find(bases.begin(), bases.end(), base_digest(s)) != bases.end(); };
+    const bool now_is_base = std::all_of(bases.begin(), bases.end(), [&](const std::string& b) { return b == base_digest(now); });
+    if (in_bases(text)) return now_is_base ? Changed::neither : Changed::tables;
+    return now_is_base ? Changed::file : Changed::both;
+}
+
+std::string where(const PoFile& po, const PoUnit& u) {
+    return u.line == 0 ? po.path : po.path + ":" + std::to_string(u.line);
+}
+
+std::map<std::string_view, const Entry*> entries_by_name() {
+    std::map<std::string_view, const Entry*> entries;
+    for (const auto& e : table_entries()) entries[e.name] = &e;
+    return entries;
+}
+
 // The entry a unit names, or null with a finding: a unit without msgctxt,
 // one that names no entry, or a second unit of one entry.
-const Entry* entry_of(const PoUnit& unit, const std::map<std::string_view, const Entry*>& entries,
+const Entry* entry_of(const PoFile& po, const PoUnit& unit, const std::map<std::string_view, const Entry*>& entries,
                       std::set<std::string>& seen, ImportPlan& plan) {
-    const std::string where = "line " + std::to_string(unit.line);
     if (unit.context.empty()) {
-        plan.findings.push_back({where, "a unit without msgctxt; every unit names its entry in msgctxt"});
+        plan.findings.push_back({"", "a unit without msgctxt; every unit names its entry in msgctxt", where(po, unit)});
         return nullptr;
     }
     const auto it = entries.find(unit.context);
     if (it == entries.end()) {
-        plan.findings.push_back({unit.context, "no such entry in the catalogue (" + where + ")"});
+        plan.findings.push_back({unit.context, "no such entry in the catalogue", where(po, unit)});
         return nullptr;
     }
     if (!seen.insert(unit.context).second) {
-        plan.findings.push_back({unit.context, "appears twice in the file (" + where + ")"});
+        plan.findings.push_back({unit.context, "appears twice in the file", where(po, unit)});
         return nullptr;
     }
     return it->second;
 }
 
-// The reading `e` had when the file was exported, quoted, from the commit the
-// file records where the repository at `root` still has it.
-std::string reading_at_export(const PoFile& po, const std::string& root, const Entry& e, const std::string& base) {
-    const auto file = file_at_commit(root, po.commit, e.file);
-    const auto then = file ? row_text(*file, e.name) : std::nullopt;
-    if (!then || base_digest(reading_of(*then, is_template(e.name))) != base) return "unknown (not in the repository's history)";
-    return std::string(1, '"').append(reading_of(*then, is_template(e.name))).append(1, '"');
+// The rules that cost nothing, on the text as typed, before anything that
+// costs more: the characters, and the length against the family's limit.
+bool passes_cheap_rules(const PoFile& po, const PoUnit& unit, const Entry& e, ImportPlan& plan) {
+    rules::Message m;
+    if (const auto r = rules::first_refused(unit.msgstr); r.found) {
+        rules::describe(m << "holds ", r.code_point) << " at character " << r.position
+            << "; a text may carry only Hebrew letters without points or marks, printable ASCII, the degree sign"
+               " and line breaks";
+    } else {
+        // Every character left has one byte in the module's encoding.
+        const std::size_t bytes = to_cp1255(unit.msgstr).size();
+        const Family f = family_of(e);
+        if (bytes > f.longest) {
+            if (f.shortest == 0) rules::describe_bytes(m << "is " << bytes << " bytes; " << rules::article(f.noun) << f.noun << " is ", f);
+            else rules::describe_bytes(m << rules::article(f.noun) << f.noun << " is ", f) << "; this one is " << bytes;
+        } else if (const std::string found = specifiers_of(unit.msgstr);
+                   is_template(e.name) && found.find("%?") != std::string::npos) {
+            // A % that starts no specifier the editor fills, as typed.
+            m << "has the specifiers \"" << found << "\" where the editor passes \"" << arguments_of(e.name) << "\", in that order";
+        }
+    }
+    if (m.size == 0) return true;
+    plan.findings.push_back({unit.context, std::string(m.view()), where(po, unit)});
+    return false;
 }
 
-// Three ways: the text at export (the unit's digest), the table's now, the
+// Three ways: the text at export (the unit's record), the table's now, the
 // file's. True where the file's text is to be taken: changed in the file
 // only, or in both with --prefer-file; else a note or a finding says why not.
-bool file_side_taken(const PoUnit& unit, const Entry& e, const std::string& now, const PoFile& po, const std::string& root,
+bool file_side_taken(const PoFile& po, const PoUnit& unit, const Entry& e, const std::string& now, Bases& bases,
                      const ImportOptions& options, ImportPlan& plan) {
-    if (unit.base.empty()) return true;
-    if (base_digest(unit.msgstr) == unit.base) {
-        plan.notes.push_back({unit.context, "changed in the tables since the export, not in the file: the table's text kept"});
-        return false;
+    switch (changed_since_export(unit.msgstr, now, bases.of(unit, e))) {
+        case Changed::neither:
+        case Changed::file:
+        case Changed::unknown:
+            return true;
+        case Changed::tables:
+            plan.notes.push_back({unit.context, "changed in the tables since the export, not in the file: the table's text kept", where(po, unit)});
+            return false;
+        case Changed::both:
+            break;
     }
-    if (base_digest(now) == unit.base) return true;
-    if (options.prefer_file) {
-        plan.notes.push_back({unit.context, "changed in the file and in the tables: the file's text taken (--prefer-file)"});
-        return true;
+    if (options.prefer_file || options.prefer_tables) {
+        plan.notes.push_back({unit.context, options.prefer_file
+                                                ? "changed in the file and in the tables: the file's text taken (--prefer-file)"
+                                                : "changed in the file and in the tables: the table's text kept (--prefer-tables)",
+                              where(po, unit)});
+        return options.prefer_file;
     }
+    const auto then = bases.reading(unit, e);
     plan.findings.push_back({unit.context, "changed both in the file and in the tables since the export: at export " +
-                                               reading_at_export(po, root, e, unit.base) + ", now \"" + now +
-                                               "\", in the file \"" + unit.msgstr +
-                                               "\"; keep one (--prefer-file takes the file's)"});
+                                               (then ? quote(*then) : "unknown (not in the repository's history)") +
+                                               ", now " + quote(now) + ", in the file " + quote(unit.msgstr) +
+                                               "; keep one (--prefer-file takes the file's, --prefer-tables the table's)",
+                             where(po, unit)});
     return false;
 }
 
 // The stored text a translated unit gives its entry, or nothing where it
 // changes nothing or is refused (with a finding).
-std::optional<std::string> new_text(const PoUnit& unit, const Entry& e, const PoFile& po, const std::string& root,
+std::optional<std::string> new_text(const PoFile& po, const PoUnit& unit, const Entry& e, Bases& bases,
                                     const ImportOptions& options, ImportPlan& plan) {
     const bool templated = is_template(e.name);
     const std::string current = to_utf8(e.text);
     const std::string now = reading_of(current, templated);
-    if (canonical(unit.msgstr) == canonical(now) || !file_side_taken(unit, e, now, po, root, options, plan))
+    if (!passes_cheap_rules(po, unit, e, plan)) return std::nullopt;
+    if (canonical(unit.msgstr) == canonical(now) || !file_side_taken(po, unit, e, now, bases, options, plan))
         return std::nullopt;
-    if (const auto r = rules::first_refused(unit.msgstr); r.found) {
-        rules::Message m;
-        rules::describe(m << "holds ", r.code_point) << " at character " << r.position
-            << "; a text may carry only Hebrew letters without points or marks, printable ASCII, the degree sign"
-               " and line breaks";
-        plan.findings.push_back({unit.context, std::string(m.view())});
-        return std::nullopt;
-    }
     auto stored = stored_of(unit.msgstr, templated, current);
     if (!stored) {
-        plan.findings.push_back({unit.context, "no stored text reads as \"" + unit.msgstr +
-                                                   "\" in the editor's left-to-right controls; check the "
-                                                   "order of marks, Latin words and placeholders"});
+        plan.findings.push_back({unit.context, "no stored text reads as " + quote(unit.msgstr) +
+                                                   " in the editor's left-to-right controls; check the "
+                                                   "order of marks, Latin words and placeholders",
+                                 where(po, unit)});
         return std::nullopt;
     }
     if (!e.open && !options.change_quoted) {
-        plan.findings.push_back({unit.context, "quoted from the editor's own catalogue; --change-quoted changes it"});
+        plan.findings.push_back({unit.context, "quoted from the editor's own catalogue; --change-quoted changes it", where(po, unit)});
         return std::nullopt;
     }
-    if (!e.open) plan.notes.push_back({unit.context, "quoted text changed (--change-quoted)"});
+    if (!e.open) plan.notes.push_back({unit.context, "quoted text changed (--change-quoted)", where(po, unit)});
+    plan.changes.push_back({unit.context, quote(now) + " becomes " + quote(unit.msgstr), where(po, unit)});
     return stored;
+}
+
+// Entries whose units the file lacks: named, unless the file is a subset on
+// purpose. A unit made obsolete (#~) whose entry the tables hold is named as
+// such; units of entries the tables no longer hold are passed over.
+void missing_units(const PoFile& po, const std::set<std::string>& seen, const ImportOptions& options, ImportPlan& plan) {
+    std::size_t missing = 0;
+    const auto entries = entries_by_name();
+    std::set<std::string> named;
+    for (const auto& u : po.obsolete) {
+        const auto it = entries.find(u.context);
+        if (it == entries.end() || !has_unit(*it->second) || seen.count(u.context) || !named.insert(u.context).second) continue;
+        ++missing;
+        if (!options.partial)
+            plan.findings.push_back({u.context, "its unit is obsolete (#~) in the file, so its text is not read: remove the #~ "
+                                                "to import it, or import with --partial to leave the entry as it is",
+                                     where(po, u)});
+    }
+    const bool short_of_export = po.exported_units != 0 && po.units.size() < po.exported_units;
+    for (const auto& e : table_entries()) {
+        if (!has_unit(e) || seen.count(std::string(e.name)) || named.count(std::string(e.name))) continue;
+        ++missing;
+        if (short_of_export && !options.partial)
+            plan.findings.push_back({std::string(e.name), "has no unit in the file, which holds " + std::to_string(po.units.size()) +
+                                                              (po.units.size() == 1 ? " unit" : " units") + " of the " +
+                                                              std::to_string(po.exported_units) +
+                                                              " it was exported with (cut short, or a subset: --partial imports a subset)",
+                                     po.path});
+    }
+    if (options.partial && missing != 0)
+        plan.notes.push_back({"", std::to_string(missing) + " entries have no unit in the file: left as they are (--partial)", po.path});
 }
 
 // The new UTF-8 text of each entry the file changes, by its place in the tables.
 std::map<std::size_t, std::string> changes(const PoFile& po, const std::string& root, const ImportOptions& options,
-                                           ImportPlan& plan) {
+                                           ImportPlan& plan, std::set<std::string>& seen) {
     const auto tables = table_entries();
-    std::map<std::string_view, const Entry*> entries;
-    for (const auto& e : tables) entries[e.name] = &e;
+    const auto entries = entries_by_name();
+    Bases bases(po, root);
     std::map<std::size_t, std::string> changed;
-    std::set<std::string> seen;
     for (const auto& unit : po.units) {
         ++plan.units;
-        const Entry* e = entry_of(unit, entries, seen, plan);
+        const Entry* e = entry_of(po, unit, entries, seen, plan);
         if (e == nullptr) continue;
+        std::string msgid = unit.msgid;  // line breaks as the tables write them
+        std::replace(msgid.begin(), msgid.end(), '\n', '\r');
+        if (const std::string english(split_gloss(*e).first); !msgid.empty() && msgid != english)
+            plan.notes.push_back({unit.context, "its msgid, the English, is " + quote(unit.msgid) + " where the tables say " +
+                                                    quote(english) + ": the import changes the Hebrew alone",
+                                  where(po, unit)});
         if (e->text.empty()) {  // empty by rule: nothing to translate
             if (!unit.msgstr.empty())
-                plan.findings.push_back({unit.context, "the editor takes this text empty; it has nothing to translate (line " +
-                                                           std::to_string(unit.line) + ")"});
+                plan.findings.push_back({unit.context, "the editor takes this text empty; it has nothing to translate", where(po, unit)});
         } else if (unit.fuzzy || unit.msgstr.empty()) {
-            plan.skipped.push_back({unit.context, unit.fuzzy ? "fuzzy: skipped" : "not translated: skipped"});
-        } else if (auto text = new_text(unit, *e, po, root, options, plan)) {
+            plan.skipped.push_back({unit.context, unit.fuzzy ? "fuzzy: skipped" : "not translated: skipped", where(po, unit)});
+        } else if (auto text = new_text(po, unit, *e, bases, options, plan)) {
             changed[static_cast<std::size_t>(e - tables.data())] = std::move(*text);
         }
     }
+    missing_units(po, seen, options, plan);
     return changed;
 }
 
@@ -134,7 +265,7 @@ void rewrite_files(const std::vector<Entry>& rows, const std::map<std::size_t, s
         if (auto it = files.find(path); it != files.end()) return &it->second;
         auto content = read_file(root + "/" + path);
         if (!content) {
-            plan.findings.push_back({path, "cannot be read; run hecat import from the repository's top folder"});
+            plan.findings.push_back({path, "cannot be read; run hecat import from the repository's top folder", ""});
             return nullptr;
         }
         return &(files[path] = std::move(*content));
@@ -143,26 +274,66 @@ void rewrite_files(const std::vector<Entry>& rows, const std::map<std::size_t, s
         const Entry& e = rows[i];
         std::string* table = file(std::string(e.file));
         if (table && !rewrite_row(*table, e.name, text))
-            plan.findings.push_back({std::string(e.name), "its row was not found in " + std::string(e.file)});
+            plan.findings.push_back({std::string(e.name), "its row was not found in " + std::string(e.file), ""});
         if (e.open) continue;
         std::string* expected = file("tests/data/texts.txt");
         if (expected && !rewrite_expected(*expected, e.name, text))
-            plan.findings.push_back({std::string(e.name), "its line was not found in tests/data/texts.txt"});
+            plan.findings.push_back({std::string(e.name), "its line was not found in tests/data/texts.txt", ""});
     }
     if (plan.findings.empty())
         for (auto& [path, content] : files) plan.files.push_back({root + "/" + path, std::move(content)});
+}
+
+// Each unit of the file as it stands against `rows`, the tables as they are
+// or will be: the state `updated_po` and a refreshed file write. `settled`
+// names units whose conflict the import settled for the tables.
+std::map<std::string, UnitState, std::less<>> unit_states(const PoFile& po, const std::string& root, std::span<const Entry> rows,
+                                                          bool after_import, const std::set<std::string>& settled) {
+    std::map<std::string_view, const Entry*> entries;
+    for (const auto& e : rows) entries[e.name] = &e;
+    const auto before = entries_by_name();
+    Bases bases(po, root);
+    std::map<std::string, UnitState, std::less<>> states;
+    for (const auto& u : po.units) {
+        const auto it = entries.find(u.context);
+        if (it == entries.end() || !has_unit(*it->second) || states.count(u.context)) continue;
+        const Entry& e = *it->second;
+        const std::string today = reading_of(e.utf8, is_template(e.name));
+        UnitState s{u.msgstr, base_digest(today), u.fuzzy, {}, {}, u.comments};
+        if (u.msgstr.empty() || canonical(u.msgstr) == canonical(today)) {
+            states[u.context] = std::move(s);
+            continue;
+        }
+        const Entry& was = *before.at(u.context);
+        const std::string now = reading_of(to_utf8(was.text), is_template(was.name));
+        const Changed changed = changed_since_export(u.msgstr, now, bases.of(u, was));
+        if (after_import && u.fuzzy) {
+            // Skipped by the import: it waits as it was, with its record.
+            if (!u.bases.empty()) s.base = u.bases.front().digest;
+        } else if (changed == Changed::neither || changed == Changed::tables || settled.count(u.context)) {
+            s.msgstr = today;
+        } else if (changed == Changed::both || changed == Changed::unknown) {
+            s.fuzzy = true;
+            if (const auto then = bases.reading(u, was)) s.previous = *then;
+            std::string shown = today;
+            for (auto& c : shown) c = c == '\r' ? '\n' : c;
+            s.note = (changed == Changed::both ? "Changed in the tables since this file was made" : "No record of the text this file was made from") +
+                     std::string(": the tables now read \"") + shown +
+                     "\". This file's text is kept and marked fuzzy: settle it, then remove the fuzzy mark.";
+        }
+        states[u.context] = std::move(s);
+    }
+    return states;
 }
 
 }  // namespace
 
 ImportPlan plan_import(const PoFile& po, const std::string& root, const ImportOptions& options) {
     ImportPlan plan;
-    for (const auto& e : po.errors) plan.findings.push_back({"", e});
+    for (const auto& e : po.errors) plan.findings.push_back({"", e, ""});
     plan.unlisted = po.unkept_errors;
-    if (po.exported_units != 0 && po.units.size() < po.exported_units)
-        plan.findings.push_back({"", "the file holds " + std::to_string(po.units.size()) + " units of the " +
-                                         std::to_string(po.exported_units) + " it was exported with: it may have been cut short"});
-    const auto changed = changes(po, root, options, plan);
+    std::set<std::string> seen;
+    const auto changed = changes(po, root, options, plan, seen);
     // Every rule of the build, on the catalogue as it would be.
     const auto tables = table_entries();
     std::vector<Entry> rows(tables.begin(), tables.end());
@@ -172,16 +343,54 @@ ImportPlan plan_import(const PoFile& po, const std::string& root, const ImportOp
         rows[i].utf8 = text;
         rows[i].text = cp1255.emplace_back(to_cp1255(text));
     }
-    // Advice stops no build: said of the texts the file changes, as a note.
-    std::set<std::string_view> names;
-    for (const auto& [i, text] : changed) names.insert(rows[i].name);
+    // A finding on a text the file changes names the unit's line in the file.
+    std::map<std::string_view, std::string> changed_where;
+    for (const auto& [i, text] : changed)
+        for (const auto& u : po.units)
+            if (u.context == rows[i].name) changed_where[rows[i].name] = where(po, u);
     for (const auto& f : check(identity_entries(), rows, catalogue_order())) {
-        if (!f.advice) plan.findings.push_back({f.name, f.message});
-        else if (names.count(f.name)) plan.notes.push_back({f.name, "warning: " + f.message});
+        const auto w = changed_where.find(f.name);
+        const std::string at = w == changed_where.end() ? f.where : w->second;
+        // Advice stops no build: said of the texts the file changes, as a note.
+        if (!f.advice) plan.findings.push_back({f.name, f.message, at});
+        else if (w != changed_where.end()) plan.notes.push_back({f.name, "warning: " + f.message, at});
     }
     plan.changed = changed.size();
-    if (plan.findings.empty() && !changed.empty()) rewrite_files(rows, changed, root, plan);
+    if (!plan.findings.empty()) return plan;
+    if (!changed.empty()) rewrite_files(rows, changed, root, plan);
+    // The file itself, brought up to the tables as they will be.
+    std::set<std::string> settled;
+    if (options.prefer_tables)
+        for (const auto& n : plan.notes)
+            if (n.message.ends_with("(--prefer-tables)")) settled.insert(n.name);
+    PoExport refreshed{false, HE_REVISION, head_commit(root), unit_states(po, root, rows, true, settled), po.obsolete, {}};
+    std::vector<Item> present;
+    for (const auto& item : items())
+        if (refreshed.states.count(item.entry->name)) present.push_back(item);
+    // The entries as they will be: the refreshed units carry today's
+    // comments, and the texts the import changes.
+    std::vector<Entry> after(rows);
+    std::vector<Item> present_after;
+    for (const auto& item : present)
+        for (const auto& e : after)
+            if (e.name == item.entry->name) present_after.push_back({&e, item.ordinal});
+    const std::string content = po_export(present_after, refreshed);
+    struct stat st {};
+    if (content == po.text) return plan;
+    if (::stat(po.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        plan.po_not_refreshed = po.path + ": not a regular file, so not brought up to the tables: export a fresh file before editing further";
+    else
+        plan.files.push_back({po.path, content});
     return plan;
+}
+
+std::string updated_po(const PoFile& po, const std::string& root, const std::string& commit) {
+    const auto tables = table_entries();
+    PoExport what{false, HE_REVISION, commit, unit_states(po, root, tables, false, {}), po.obsolete, {}};
+    const auto entries = entries_by_name();
+    for (const auto& u : po.units)
+        if (!entries.count(u.context) || !has_unit(*entries.at(u.context))) what.obsolete.push_back(u);
+    return po_export(items(), what);
 }
 
 }  // namespace he::tool

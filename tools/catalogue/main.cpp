@@ -7,8 +7,9 @@
 //   hecat list [--family FAMILY] [--name PATTERN]
 //   hecat show NAME [--max N]
 //   hecat check
-//   hecat export --format json|csv|po [--output FILE]
-//   hecat import FILE.po
+//   hecat export --format json|csv|po|pot [--no-commit] [--output FILE]
+//   hecat import [OPTIONS] FILE.po
+//   hecat update FILE.po [--output FILE]
 //   hecat preview [--output FILE]
 //   hecat preview --terminal
 #include <fnmatch.h>
@@ -18,6 +19,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,8 +46,10 @@ constexpr const char* kUsage =
     "usage: hecat list [--family FAMILY] [--name PATTERN]\n"
     "       hecat show NAME [--max N]\n"
     "       hecat check\n"
-    "       hecat export --format json|csv|po [--output FILE]\n"
-    "       hecat import [--prefer-file] [--change-quoted] FILE.po   (from the repository's top folder)\n"
+    "       hecat export --format json|csv|po|pot [--no-commit] [--output FILE]\n"
+    "       hecat import [--dry-run] [--prefer-file | --prefer-tables] [--partial] [--change-quoted] FILE.po\n"
+    "                                                   (from the repository's top folder)\n"
+    "       hecat update FILE.po [--output FILE]        (brings an old file up to the tables)\n"
     "       hecat preview [--output FILE [--shots DIR] | --terminal]\n"
     "--output writes the whole file or nothing; errors print one line and exit with status 2.\n";
 
@@ -216,8 +220,11 @@ int check(const Args& args) {
 int export_rows(const Args& args) {
     if (!args.operands.empty()) throw Usage{"export takes no operand"};
     const auto format = args.options.find("--format");
-    if (format == args.options.end() || (format->second != "json" && format->second != "csv" && format->second != "po"))
-        throw Usage{"export needs --format json, csv or po"};
+    if (format == args.options.end() ||
+        (format->second != "json" && format->second != "csv" && format->second != "po" && format->second != "pot"))
+        throw Usage{"export needs --format json, csv, po or pot"};
+    const std::string& f = format->second;
+    if (args.options.count("--no-commit") && f != "po" && f != "pot") throw Usage{"--no-commit is for --format po or pot"};
     const std::string root = served_folder();
     if (const int status = read_tables(root, false); status != 0) return status;
     if (!served().unread.empty()) return unreadable(served());
@@ -227,23 +234,35 @@ int export_rows(const Args& args) {
         std::fprintf(stderr, "hecat: %s (hecat check lists every finding); nothing exported\n", line_of(finding).c_str());
         return 2;
     }
-    const std::string& f = format->second;
-    if (f != "po") return write_output(f == "json" ? json_export(items()) : csv_export(items()), args.options);
-    // A PO file records the commit of the checkout whose tables it holds,
-    // and says so where the files read differ from it.
-    const std::string commit = head_commit(root);
-    std::vector<std::string> paths;
-    for (const auto& [path, content] : served().files) paths.push_back(path);
-    std::string tables;
-    for (const auto& path : commit == "unknown" ? std::vector<std::string>() : changed_since_commit(root, paths))
-        tables += (tables.empty() ? "modified since " + commit + ": " : ", ") + path;
-    return write_output(po_export(items(), HE_REVISION, commit, tables), args.options);
+    if (f != "po" && f != "pot") return write_output(f == "json" ? json_export(items()) : csv_export(items()), args.options);
+    // A PO file records the commit of the checkout whose tables it holds, and
+    // says so where the files read differ from it; the copies kept in the
+    // repository record none.
+    PoExport po{f == "pot", HE_REVISION, args.options.count("--no-commit") ? "" : head_commit(root), {}, {}, {}};
+    if (!po.commit.empty() && po.commit != "unknown") {
+        std::vector<std::string> paths;
+        for (const auto& [path, content] : served().files) paths.push_back(path);
+        for (const auto& path : changed_since_commit(root, paths))
+            po.tables += (po.tables.empty() ? "modified since " + po.commit + ": " : ", ") + path;
+    }
+    return write_output(po_export(items(), po), args.options);
+}
+
+// Prints an import's findings, notes or changes, one a line.
+void print(const std::vector<ImportFinding>& list, std::size_t at_most = SIZE_MAX) {
+    for (std::size_t i = 0; i < list.size() && i < at_most; ++i) {
+        const auto& f = list[i];
+        std::printf("%s%s%s%s%s\n", f.where.c_str(), f.where.empty() ? "" : ": ", f.name.c_str(), f.name.empty() ? "" : ": ",
+                    f.message.c_str());
+    }
 }
 
 // Reads a translators' PO file and rewrites the rows it changes, all of
 // them or none: every rule of the build is applied first.
 int import_po(const Args& args) {
     if (args.operands.size() != 1) throw Usage{"import takes one PO file"};
+    if (args.options.count("--prefer-file") && args.options.count("--prefer-tables"))
+        throw Usage{"--prefer-file and --prefer-tables exclude each other"};
     const std::string& path = args.operands[0];
     if (::access(path.c_str(), R_OK) != 0) {
         std::fprintf(stderr, "hecat: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
@@ -258,24 +277,33 @@ int import_po(const Args& args) {
     if (const int status = read_tables(".", true); status != 0) return status;
     if (!served().unread.empty()) return unreadable(served());
     const PoFile po = po_read(path);
-    if (!po.units.empty() && std::none_of(po.units.begin(), po.units.end(), [](const PoUnit& u) { return !u.base.empty(); }))
+    if (!po.units.empty() && std::none_of(po.units.begin(), po.units.end(), [](const PoUnit& u) { return !u.bases.empty(); }) &&
+        po.commit.empty())
         std::printf("%s: no record of the tables it was exported from (written by hand or by an older hecat): "
                     "changes made to the tables since cannot be told from the file's\n", path.c_str());
-    const auto plan = plan_import(po, ".", {args.options.count("--prefer-file") > 0, args.options.count("--change-quoted") > 0});
+    const ImportOptions options{args.options.count("--prefer-file") > 0, args.options.count("--prefer-tables") > 0,
+                                args.options.count("--change-quoted") > 0, args.options.count("--partial") > 0};
+    const auto plan = plan_import(po, ".", options);
     if (!plan.findings.empty()) {
         // The first findings say what is wrong; a binary or foreign file would give thousands.
         constexpr std::size_t kShown = 20;
-        for (std::size_t i = 0; i < plan.findings.size() && i < kShown; ++i) {
-            const auto& f = plan.findings[i];
-            std::printf("%s%s%s\n", f.name.c_str(), f.name.empty() ? "" : ": ", f.message.c_str());
-        }
+        print(plan.findings, kShown);
         const std::size_t all = plan.findings.size() + plan.unlisted;
         std::printf("%zu units read, %zu findings%s: no file changed\n", plan.units, all,
                     all > kShown ? " (the first 20 shown)" : "");
         return 1;
     }
-    for (const auto& s : plan.skipped) std::printf("%s: %s\n", s.name.c_str(), s.message.c_str());
-    for (const auto& n : plan.notes) std::printf("%s: %s\n", n.name.c_str(), n.message.c_str());
+    print(plan.skipped);
+    print(plan.notes);
+    const bool dry_run = args.options.count("--dry-run") > 0;
+    std::size_t tables = plan.files.size();
+    for (const auto& [file, content] : plan.files) tables -= file == path ? 1 : 0;
+    if (dry_run) {
+        print(plan.changes);
+        std::printf("%zu units read, %zu texts would change in %zu files, %zu skipped; nothing written (--dry-run)\n",
+                    plan.units, plan.changed, tables, plan.skipped.size());
+        return 0;
+    }
     // An edit saved since the tables were read stops the import: it is never overwritten.
     const auto unchanged = [] {
         const std::string why = changed_since_read(served(), ".");
@@ -285,9 +313,27 @@ int import_po(const Args& args) {
         std::fprintf(stderr, "hecat: %s\n", why.c_str());
         return 2;
     }
-    std::printf("%zu units read, %zu texts changed in %zu files, %zu skipped\n", plan.units, plan.changed,
-                plan.files.size(), plan.skipped.size());
+    if (!plan.po_not_refreshed.empty()) std::printf("%s\n", plan.po_not_refreshed.c_str());
+    std::printf("%zu units read, %zu texts changed in %zu files, %zu skipped%s\n", plan.units, plan.changed, tables,
+                plan.skipped.size(), tables != plan.files.size() ? "; the PO file brought up to the tables" : "");
     return 0;
+}
+
+// Brings an old PO file up to the tables, three ways, in place or to --output.
+int update_po(const Args& args) {
+    if (args.operands.size() != 1) throw Usage{"update takes one PO file"};
+    const std::string& path = args.operands[0];
+    const PoFile po = po_read(path);
+    if (!po.errors.empty()) {
+        for (std::size_t i = 0; i < po.errors.size() && i < 20; ++i) std::fprintf(stderr, "hecat: %s\n", po.errors[i].c_str());
+        return 2;
+    }
+    const std::string root = served_folder();
+    if (const int status = read_tables(root, false); status != 0) return status;
+    if (!served().unread.empty()) return unreadable(served());
+    std::map<std::string, std::string> options = args.options;
+    options.emplace("--output", path);
+    return write_output(updated_po(po, root, head_commit(root)), options);
 }
 
 int preview(const Args& args) {
@@ -318,8 +364,12 @@ int run(int argc, char** argv) {
         if (command == "list") return list(parse(argc, argv, {{"--family", true}, {"--name", true}, {"--output", true}}));
         if (command == "show") return show(parse(argc, argv, {{"--max", true}}));
         if (command == "check") return check(parse(argc, argv, {}));
-        if (command == "export") return export_rows(parse(argc, argv, {{"--format", true}, {"--output", true}}));
-        if (command == "import") return import_po(parse(argc, argv, {{"--prefer-file", false}, {"--change-quoted", false}}));
+        if (command == "export")
+            return export_rows(parse(argc, argv, {{"--format", true}, {"--output", true}, {"--no-commit", false}}));
+        if (command == "import")
+            return import_po(parse(argc, argv, {{"--prefer-file", false}, {"--prefer-tables", false}, {"--change-quoted", false},
+                                                {"--partial", false}, {"--dry-run", false}}));
+        if (command == "update") return update_po(parse(argc, argv, {{"--output", true}}));
         if (command == "preview")
             return preview(parse(argc, argv, {{"--output", true}, {"--terminal", false}, {"--shots", true}}));
         if (command == "--help" || command == "-h" || command == "help") {

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <map>
 
-#include "catalogue/arguments.h"
+#include "arguments.h"
 
 namespace he::tool {
 namespace {

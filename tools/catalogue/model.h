@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "catalogue/table.h"
-#include "catalogue/utf8.h"
+#include "table.h"
+#include "utf8.h"
 #include "check.h"
 #include "families.h"
 

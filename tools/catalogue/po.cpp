@@ -4,18 +4,22 @@
 
 #include <gettext-po.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <map>
 
-#include "catalogue/arguments.h"
+#include "arguments.h"
 #include "files.h"
 #include "reading.h"
 #include "rules.h"
+#include "wording.h"
 
 namespace he::tool {
 namespace {
@@ -61,40 +65,80 @@ std::map<std::string_view, std::string> menu_paths() {
     return paths;
 }
 
-// Entries with wording have a unit; the identity values and the texts empty
-// by rule have none.
-bool has_unit(const Entry& e) { return family_of(e).control != Control::none && !e.text.empty(); }
-
-std::string header(std::string_view revision, std::string_view commit, std::string_view tables, std::size_t units) {
-    return "# Hebrew texts of DLLTranslation_HE, the Hebrew language module of the Imbrosia image editor.\n"
-           "# Copyright (c) 2026 the DLLTranslation_HE contributors. MIT licence.\n"
-           "#\n"
-           "# Each text is written as a Hebrew reader reads it. The module stores it for the editor's\n"
-           "# left-to-right controls; hecat import turns it back. Import with: hecat import FILE.po\n"
-           "# Each unit's \"hecat-base\" comment records the text it was exported with: keep it, so that\n"
-           "# the import can tell your changes from changes made to the tables since.\n"
-           "msgid \"\"\n"
+std::string header(const PoExport& what, std::size_t units) {
+    const std::string date = what.pot ? "YEAR-MO-DA HO:MI+ZONE" : what.revision;
+    std::string out =
+        "# Hebrew texts of DLLTranslation_HE, the Hebrew language module of the Imbrosia image editor.\n"
+        "# Copyright (c) 2026 the DLLTranslation_HE contributors. MIT licence.\n"
+        "#\n"
+        "# Each text is written as a Hebrew reader reads it. The module stores it for the editor's\n"
+        "# left-to-right controls; hecat import turns it back. Import with: hecat import FILE.po\n"
+        "# Each unit's \"hecat-base\" comment records the text it was exported with: keep it, so that\n"
+        "# the import can tell your changes from changes made to the tables since.\n";
+    if (what.pot) out += "# The template: refresh a translation with msgmerge, pot2po or your tool's \"Update from POT\".\n";
+    out += "msgid \"\"\n"
            "msgstr \"\"\n"
            "\"Project-Id-Version: DLLTranslation_HE " HE_VERSION "\\n\"\n"
            "\"Report-Msgid-Bugs-To: \\n\"\n"
-           "\"POT-Creation-Date: " + std::string(revision) + "\\n\"\n"
-           "\"PO-Revision-Date: " + std::string(revision) + "\\n\"\n"
+           "\"POT-Creation-Date: " + what.revision + "\\n\"\n"
+           "\"PO-Revision-Date: " + date + "\\n\"\n"
            "\"Last-Translator: DLLTranslation_HE contributors\\n\"\n"
            "\"Language-Team: Hebrew\\n\"\n"
            "\"Language: he\\n\"\n"
            "\"MIME-Version: 1.0\\n\"\n"
            "\"Content-Type: text/plain; charset=UTF-8\\n\"\n"
            "\"Content-Transfer-Encoding: 8bit\\n\"\n"
-           "\"X-Generator: hecat\\n\"\n"
-           "\"X-Hecat-Commit: " + std::string(commit) + "\\n\"\n"
-           "\"X-Hecat-Units: " + std::to_string(units) + "\\n\"\n" +
-           (tables.empty() ? std::string() : "\"X-Hecat-Tables: " + std::string(tables) + "\\n\"\n");
+           "\"X-Generator: hecat\\n\"\n";
+    if (!what.commit.empty()) out += "\"X-Hecat-Commit: " + what.commit + "\\n\"\n";
+    if (!what.tables.empty()) out += "\"X-Hecat-Tables: " + what.tables + "\\n\"\n";
+    return out + "\"X-Hecat-Units: " + std::to_string(units) + "\\n\"\n";
 }
 
-std::string unit(const Entry& e, const std::map<std::string_view, std::string>& menu_paths, bool field_caption) {
+// The record of the text a unit is exported with, and of the commit of the
+// tables where there is one: each unit carries it, as a template refresh may
+// replace the header.
+std::string record_line(std::string_view digest, std::string_view commit) {
+    std::string out = "# hecat-base: ";
+    out.append(digest);
+    if (!commit.empty() && commit != "unknown") out.append(" ").append(commit);
+    return out + "\n";
+}
+
+// A translator's comment line as PO writes it.
+std::string comment_line(std::string_view text) {
+    std::string out = text.empty() ? "#" : "# ";
+    out.append(text);
+    out += '\n';
+    return out;
+}
+
+// The entries that must read the same as `e` (src/rules.h), or none.
+std::string shared_with(const Entry& e) {
+    const int group = rules::group_of(e.name);
+    if (group < 0) return {};
+    std::string out;
+    rules::wording::each_item(rules::kSharedTexts[group], ' ', [&](std::string_view name) {
+        if (name != e.name) out += (out.empty() ? "" : ", ") + std::string(name);
+    });
+    return out;
+}
+
+std::string unit(const Entry& e, const std::map<std::string_view, std::string>& menu_paths, bool field_caption,
+                 const PoExport& what) {
     const bool templated = is_template(e.name);
     const std::string reading = reading_of(to_utf8(e.text), templated);
-    std::string out = "\n#. " + describe_place(e, menu_paths) + ".\n";
+    const auto state = what.states.find(e.name);
+    const UnitState* s = state == what.states.end() ? nullptr : &state->second;
+    std::string out = "\n";
+    // The record goes with the msgstr: tools that refresh a file keep a unit's
+    // translator comments with its translation.
+    if (s) {
+        for (const auto& c : s->comments) out += comment_line(c);
+        if (!s->base.empty()) out += record_line(s->base, what.commit);
+    } else if (!what.pot) {
+        out += record_line(base_digest(reading), what.commit);
+    }
+    out += "#. " + describe_place(e, menu_paths) + ".\n";
     out += "#. " + describe_rules(e, field_caption) + ".\n";
     out += e.open ? "#. Written for this module.\n"
                   : "#. Quoted from the editor's own catalogue: change it only deliberately"
@@ -102,16 +146,30 @@ std::string unit(const Entry& e, const std::map<std::string_view, std::string>& 
     if (reading.front() == ' ' || reading.back() == ' ')
         out += std::string("#. The blank at the ") + (reading.front() == ' ' ? "start" : "end") +
                " is deliberate: the editor's own text has it.\n";
+    if (const std::string shared = shared_with(e); !shared.empty())
+        out += "#. Must read the same as " + shared + ": change them together.\n";
     // The English goes to msgid, where a translator's tool expects the source
     // text, its explanation to a comment.
     const auto [english, note] = split_gloss(e);
     if (!note.empty()) out += "#. Meaning: " + std::string(note) + ".\n";
-    out += "#. hecat-base: " + base_digest(reading) + "\n";
+    if (s && !s->note.empty()) out += "#. " + s->note + "\n";
     out += "#: " + std::string(e.file) + ":" + std::to_string(e.line) + "\n";
-    if (templated) out += "#, c-format\n";
+    if (templated || (s && s->fuzzy))
+        out += std::string("#, ") + (s && s->fuzzy ? "fuzzy" : "") + (s && s->fuzzy && templated ? ", " : "") +
+               (templated ? "c-format" : "") + "\n";
+    if (s && !s->previous.empty())
+        out += "#| msgctxt " + po_string(e.name) + "\n#| msgid " + po_string(s->previous) + "\n";
     out += "msgctxt " + po_string(e.name) + "\n";
     out += "msgid " + po_string(english) + "\n";
-    return out + "msgstr " + po_string(reading) + "\n";
+    return out + "msgstr " + po_string(what.pot ? std::string() : s ? s->msgstr : reading) + "\n";
+}
+
+// A unit of an entry the tables no longer hold, as msgmerge keeps one.
+std::string obsolete_unit(const PoUnit& u) {
+    std::string out = "\n";
+    for (const auto& c : u.comments) out += comment_line(c);
+    if (!u.context.empty()) out += "#~ msgctxt " + po_string(u.context) + "\n";
+    return out + "#~ msgid " + po_string(u.msgid) + "\n#~ msgstr " + po_string(u.msgstr) + "\n";
 }
 
 }  // namespace
@@ -122,16 +180,18 @@ std::string base_digest(std::string_view reading) {
     return out;
 }
 
-std::string po_export(const std::vector<Item>& items, std::string_view revision, std::string_view commit,
-                      std::string_view tables) {
+bool has_unit(const Entry& e) { return family_of(e).control != Control::none && !e.text.empty(); }
+
+std::string po_export(const std::vector<Item>& items, const PoExport& what) {
     std::size_t units = 0;
     for (const auto& item : items) units += has_unit(*item.entry) ? 1 : 0;
-    std::string out = header(revision, commit, tables, units);
+    std::string out = header(what, units);
     const auto paths = menu_paths();
     const auto fields = rules::field_captions(catalogue_order());
     for (const auto& item : items)
         if (has_unit(*item.entry))
-            out += unit(*item.entry, paths, std::find(fields.begin(), fields.end(), item.entry->name) != fields.end());
+            out += unit(*item.entry, paths, std::find(fields.begin(), fields.end(), item.entry->name) != fields.end(), what);
+    for (const auto& u : what.obsolete) out += obsolete_unit(u);
     return out;
 }
 
@@ -169,40 +229,116 @@ void on_error2(int severity, po_message_t m1, const char* f1, std::size_t l1, st
 }
 
 
-// gettext keeps a text only up to its first zero byte, so such a text would
-// be imported cut short without a word.
-void find_zero_escapes(const std::string& raw, const std::string& path, std::vector<std::string>& errors) {
-    std::size_t line = 1;
-    bool quoted = false;
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        const char c = raw[i];
-        if (c == '\n') {
-            ++line, quoted = false;
-        } else if (c == '"') {
-            quoted = !quoted;
-        } else if (c == '\\' && quoted && i + 1 < raw.size()) {
-            const char k = raw[++i];
-            std::size_t j = i + 1;
-            unsigned value = 1;
-            if (k >= '0' && k <= '7') {
-                value = static_cast<unsigned>(k - '0');
-                for (int n = 1; n < 3 && j < raw.size() && raw[j] >= '0' && raw[j] <= '7'; ++n, ++j)
-                    value = value * 8 + static_cast<unsigned>(raw[j] - '0');
-            } else if (k == 'x') {
-                value = 0;
-                bool any = false;
-                for (; j < raw.size() && std::isxdigit(static_cast<unsigned char>(raw[j])); ++j, any = true)
-                    value = value * 16 + static_cast<unsigned>(std::isdigit(static_cast<unsigned char>(raw[j]))
-                                                                   ? raw[j] - '0'
-                                                                   : (raw[j] | 0x20) - 'a' + 10);
-                if (!any) value = 1;
-            }
-            if (value == 0)
-                errors.push_back(path + ":" + std::to_string(line) +
-                                 ": holds an escape of the zero byte (U+0000 NULL), which would end the text there;"
-                                 " a text may not carry it");
-        }
+// The raw file's lines, as a translator's editor numbers them.
+std::size_t line_at(const std::string& raw, std::size_t offset) {
+    return 1 + static_cast<std::size_t>(std::count(raw.begin(), raw.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
+}
+
+// A file in another encoding or charset than UTF-8, refused in one line
+// before gettext reads it (it stops without a word on a charset it cannot
+// convert, and gives UTF-16 an error a line); empty when there is none.
+std::string foreign(const std::string& raw, const std::string& path) {
+    // A byte order mark, or ASCII with a zero byte beside each character.
+    bool wide = raw.size() >= 16;
+    for (std::size_t i = 0; wide && i < std::min<std::size_t>(raw.size(), 64) / 2 * 2; i += 2)
+        wide = (raw[i] == '\0') != (raw[i + 1] == '\0');
+    if (wide || raw.starts_with("\xFF\xFE") || raw.starts_with("\xFE\xFF") || raw.starts_with(std::string_view("\0\0\xFE\xFF", 4)))
+        return path + ": is in UTF-16 or UTF-32; save it as UTF-8";
+    // The header's charset, as gettext reads it.
+    const auto field = raw.find("\n\"Content-Type:");
+    if (const auto at = raw.find("charset=", field); field < raw.find("\nmsgctxt") && at < raw.find('\n', field + 1)) {
+        std::size_t end = at + 8;
+        while (end < raw.size() && (std::isalnum(static_cast<unsigned char>(raw[end])) || raw[end] == '-' || raw[end] == '_'))
+            ++end;
+        std::string charset = raw.substr(at + 8, end - at - 8);
+        std::string lower = charset;
+        for (auto& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (!lower.empty() && lower != "utf-8" && lower != "utf8" && lower != "charset")
+            return path + ":" + std::to_string(line_at(raw, at)) + ": is in the charset " + charset + "; save it as UTF-8";
     }
+    for (std::size_t i = 0; i < raw.size();) {
+        const auto [cp, width] = cp1255::utf8_char(raw, i);
+        if (width == 0)
+            return path + ":" + std::to_string(line_at(raw, i)) + ": is not UTF-8 (a byte that starts no UTF-8 character); save it as UTF-8";
+        i += width;
+    }
+    return {};
+}
+
+// gettext keeps a text only up to its first zero byte, so a string holding
+// one would be imported cut short without a word. It is found however it is
+// written: raw, or an escape whose low byte is zero (gettext keeps the low
+// byte of "\400", "\x100", "\x1000"). Comments are not strings: "\0" there is
+// only text.
+void find_zero_bytes(const std::string& raw, const std::string& path, std::vector<std::string>& errors) {
+    const auto said = [&](std::size_t at, std::string_view written) {
+        std::string message = path + ":" + std::to_string(line_at(raw, at)) + ": holds the zero byte (U+0000 NULL, written ";
+        message.append(written);
+        message += "), which would end the text there; a text may not carry it";
+        errors.push_back(std::move(message));
+    };
+    for (std::size_t start = 0; start < raw.size();) {
+        std::size_t end = raw.find('\n', start);
+        if (end == std::string::npos) end = raw.size();
+        const std::size_t first = raw.find_first_not_of(" \t", start);
+        const bool comment = first < end && raw[first] == '#';
+        bool quoted = false;
+        for (std::size_t i = start; !comment && i < end; ++i) {
+            const char c = raw[i];
+            if (c == '\0') {
+                said(i, "as a raw byte");
+            } else if (c == '"') {
+                quoted = !quoted;
+            } else if (c == '\\' && quoted && i + 1 < end) {
+                const std::size_t from = i;
+                const char k = raw[++i];
+                unsigned low = 1;
+                if (k >= '0' && k <= '7') {  // up to three octal digits
+                    unsigned value = 0;
+                    for (std::size_t n = 0; n < 3 && i < end && raw[i] >= '0' && raw[i] <= '7'; ++n, ++i)
+                        value = value * 8 + static_cast<unsigned>(raw[i] - '0');
+                    low = value & 0xFF;
+                    --i;
+                } else if (k == 'x' && i + 1 < end && std::isxdigit(static_cast<unsigned char>(raw[i + 1]))) {
+                    // Any number of hex digits; the low byte is the last two.
+                    unsigned value = 0;
+                    for (++i; i < end && std::isxdigit(static_cast<unsigned char>(raw[i])); ++i)
+                        value = ((value << 4) | static_cast<unsigned>(std::isdigit(static_cast<unsigned char>(raw[i]))
+                                                                            ? raw[i] - '0'
+                                                                            : (raw[i] | 0x20) - 'a' + 10)) & 0xFF;
+                    low = value;
+                    --i;
+                }
+                if (low == 0) said(from, std::string_view(raw).substr(from, i + 1 - from));
+            }
+        }
+        start = end + 1;
+    }
+}
+
+// The line of each unit's first keyword (msgctxt, or msgid where it has
+// none), by its msgctxt as written plainly, in file order; gettext says only
+// where a unit's source reference points.
+std::map<std::string, std::vector<std::size_t>> unit_lines(const std::string& raw) {
+    std::map<std::string, std::vector<std::size_t>> lines;
+    std::size_t line = 1;
+    bool after_context = false;
+    for (std::size_t start = 0; start < raw.size(); ++line) {
+        std::size_t end = raw.find('\n', start);
+        if (end == std::string::npos) end = raw.size();
+        std::string_view l(raw.data() + start, end - start);
+        if (l.starts_with("#~ ")) l.remove_prefix(3);
+        if (l.starts_with("msgctxt \"")) {
+            const auto close = l.find('"', 9);
+            lines[std::string(l.substr(9, close == std::string_view::npos ? 0 : close - 9))].push_back(line);
+            after_context = true;
+        } else if (l.starts_with("msgid ")) {
+            if (!after_context) lines[""].push_back(line);
+            after_context = false;
+        }
+        start = end + 1;
+    }
+    return lines;
 }
 
 std::string header_field(const char* header, const char* name) {
@@ -213,17 +349,48 @@ std::string header_field(const char* header, const char* name) {
     return out;
 }
 
-// A copy of the file without its byte order mark, for gettext, which does
-// not take one; Windows editors start a UTF-8 file with it. Its name, or ""
-// when it could not be made.
-std::string copy_without_mark(const std::string& raw) {
+// The file read once, at most kLargestPoFile bytes: a FIFO or a process
+// substitution gives its bytes only once, and /dev/zero never ends.
+std::optional<std::string> read_bounded(const std::string& path, std::string& why) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        why = path + ": cannot be read: " + std::strerror(errno);
+        return std::nullopt;
+    }
+    std::string out;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) why = path + ": cannot be read: " + std::strerror(errno);
+        if (n <= 0) break;
+        out.append(buffer, static_cast<std::size_t>(n));
+        if (out.size() > kLargestPoFile) {
+            why = path + ": is larger than " + std::to_string(kLargestPoFile >> 20) +
+                  " MiB, far more than a PO file of this catalogue; not read";
+            break;
+        }
+    }
+    ::close(fd);
+    if (!why.empty()) return std::nullopt;
+    return out;
+}
+
+// The bytes in a temporary file for gettext, which reads a file by its name;
+// its name, or "" when it could not be made.
+std::string temporary_copy(const std::string& raw) {
     const char* tmpdir = std::getenv("TMPDIR");
     std::string name = std::string(tmpdir && *tmpdir ? tmpdir : "/tmp") + "/hecat-po-XXXXXX";
     const int fd = ::mkstemp(name.data());
     if (fd < 0) return {};
-    const bool written = ::write(fd, raw.data(), raw.size()) == static_cast<ssize_t>(raw.size());
+    std::size_t done = 0;
+    while (done < raw.size()) {
+        const ssize_t n = ::write(fd, raw.data() + done, raw.size() - done);
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
     ::close(fd);
-    if (written) return name;
+    if (done == raw.size()) return name;
     ::unlink(name.c_str());
     return {};
 }
@@ -232,22 +399,51 @@ void read_header(po_file_t file, const std::string& path, PoFile& out) {
     // The header comes as a copy of its own, as each of its fields does.
     char* header = const_cast<char*>(po_file_domain_header(file, nullptr));
     if (header == nullptr) return;
-    const std::string t = header_field(header, "Content-Type");
-    if (!t.empty() && t.find("charset=UTF-8") == std::string::npos && t.find("charset=utf-8") == std::string::npos)
-        out.errors.push_back(path + ": the file is not in UTF-8 (" + t + "); save it as UTF-8");
     out.commit = header_field(header, "X-Hecat-Commit");
     out.exported_units = static_cast<std::size_t>(std::strtoul(header_field(header, "X-Hecat-Units").c_str(), nullptr, 10));
     std::free(header);
+    (void)path;
 }
 
-void read_units(po_file_t file, const std::string& path, PoFile& out) {
+// A comment's lines, each without its "#" and the blank after it.
+std::vector<std::string> comment_lines(const char* comments) {
+    std::vector<std::string> lines;
+    std::string_view c(comments ? comments : "");
+    while (!c.empty()) {
+        const auto end = c.find('\n');
+        std::string_view l = c.substr(0, end);
+        if (l.starts_with(" ")) l.remove_prefix(1);
+        lines.emplace_back(l);
+        if (end == std::string_view::npos) break;
+        c.remove_prefix(end + 1);
+    }
+    return lines;
+}
+
+// The record a comment line holds: "hecat-base: DIGEST [COMMIT]"; an empty
+// digest where it holds none.
+BaseRecord record(std::string_view line) {
+    const auto hex = [](std::string_view s) {
+        return std::all_of(s.begin(), s.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+    };
+    if (!line.starts_with("hecat-base: ")) return {};
+    line.remove_prefix(12);
+    const std::string_view digest = line.substr(0, line.find(' '));
+    const std::string_view commit = digest.size() < line.size() ? line.substr(digest.size() + 1) : std::string_view();
+    if (digest.size() != 16 || !hex(digest) || !hex(commit)) return {};
+    return {std::string(digest), std::string(commit)};
+}
+
+void read_units(po_file_t file, const std::string& raw, PoFile& out) {
+    auto lines = unit_lines(raw);
+    std::map<std::string, std::size_t> taken;
     po_message_iterator_t it = po_message_iterator(file, nullptr);
     while (po_message_t m = po_next_message(it)) {
-        if (po_message_is_obsolete(m)) continue;
         const char* msgid = po_message_msgid(m);
         const char* context = po_message_msgctxt(m);
         if (context == nullptr && msgid[0] == '\0') continue;  // the header
-        PoUnit unit{context ? context : "", msgid, po_message_msgstr(m), {}, po_message_is_fuzzy(m) != 0, 0};
+        PoUnit unit{context ? context : "", msgid, po_message_msgstr(m), {}, {}, false, po_message_is_fuzzy(m) != 0,
+                    po_message_is_obsolete(m) != 0, 0};
         // Line breaks: \n as translators' tools write them, \r as older exports did.
         std::string breaks;
         for (std::size_t i = 0; i < unit.msgstr.size(); ++i) {
@@ -256,14 +452,24 @@ void read_units(po_file_t file, const std::string& path, PoFile& out) {
             if (c == '\r' && i + 1 < unit.msgstr.size() && unit.msgstr[i + 1] == '\n') ++i;
         }
         unit.msgstr = std::move(breaks);
-        if (const char* comments = po_message_extracted_comments(m)) {
-            const std::string_view c(comments);
-            if (const auto at = c.find("hecat-base: "); at != std::string_view::npos) unit.base = c.substr(at + 12, 16);
+        for (auto& l : comment_lines(po_message_comments(m))) {
+            if (BaseRecord r = record(l); !r.digest.empty()) {
+                if (std::find(unit.bases.begin(), unit.bases.end(), r) == unit.bases.end()) unit.bases.push_back(std::move(r));
+            } else {
+                unit.comments.push_back(std::move(l));
+            }
         }
-        if (po_filepos_t pos = po_message_filepos(m, 0)) unit.line = po_filepos_start_line(pos);
-        if (!cp1255::valid_utf8(unit.msgstr) || !cp1255::valid_utf8(unit.context))
-            out.errors.push_back(path + ": " + unit.context + ": the text is not valid UTF-8; save the file as UTF-8");
-        out.units.push_back(std::move(unit));
+        // Older exports recorded the text in an extracted comment, which the
+        // tools that refresh a file take from the new template.
+        if (unit.bases.empty())
+            for (const auto& l : comment_lines(po_message_extracted_comments(m)))
+                if (BaseRecord r = record(l); !r.digest.empty() && unit.bases.empty()) {
+                    unit.bases.push_back(std::move(r));
+                    unit.extracted_record = true;
+                }
+        if (const auto found = lines.find(unit.context); found != lines.end() && taken[unit.context] < found->second.size())
+            unit.line = found->second[taken[unit.context]++];
+        (unit.obsolete ? out.obsolete : out.units).push_back(std::move(unit));
     }
     po_message_iterator_free(it);
 }
@@ -272,40 +478,42 @@ void read_units(po_file_t file, const std::string& path, PoFile& out) {
 
 PoFile po_read(const std::string& path) {
     PoFile out;
-    std::optional<std::string> raw = read_file(path);
+    out.path = path;
+    std::string why;
+    std::optional<std::string> raw = read_bounded(path, why);
     if (!raw) {
-        out.errors.push_back(path + ": cannot be read");
+        out.errors.push_back(why);
         return out;
     }
-    std::string copy;
-    if (raw->starts_with("\xEF\xBB\xBF")) {
-        raw->erase(0, 3);
-        copy = copy_without_mark(*raw);
-        if (copy.empty()) {
-            out.errors.push_back(path + ": cannot be read without its byte order mark");
-            return out;
-        }
+    if (raw->starts_with("\xEF\xBB\xBF")) raw->erase(0, 3);
+    if (const std::string bad = foreign(*raw, path); !bad.empty()) {
+        out.errors.push_back(bad);
+        return out;
     }
-    find_zero_escapes(*raw, path, out.errors);
+    find_zero_bytes(*raw, path, out.errors);
+    if (!out.errors.empty()) return out;
+    const std::string copy = temporary_copy(*raw);
+    if (copy.empty()) {
+        out.errors.push_back(path + ": cannot be copied for reading into " + (std::getenv("TMPDIR") ? "$TMPDIR" : "/tmp"));
+        return out;
+    }
     g_read_errors = &out.errors;
     g_unkept_errors = 0;
     const po_xerror_handler handler{on_error, on_error2};
-    po_file_t file = po_file_read(copy.empty() ? path.c_str() : copy.c_str(), &handler);
+    po_file_t file = po_file_read(copy.c_str(), &handler);
     out.unkept_errors = g_unkept_errors;
-    if (!copy.empty()) {
-        ::unlink(copy.c_str());
-        for (auto& e : out.errors)
-            if (e.starts_with(copy)) e = path + e.substr(copy.size());
-    }
+    ::unlink(copy.c_str());
+    for (auto& e : out.errors)
+        if (e.starts_with(copy)) e = path + e.substr(copy.size());
+    g_read_errors = nullptr;
     if (file == nullptr) {
-        g_read_errors = nullptr;
         if (out.errors.empty()) out.errors.push_back(path + ": cannot be read as a PO file");
         return out;
     }
     read_header(file, path, out);
-    read_units(file, path, out);
+    read_units(file, *raw, out);
     po_file_free(file);
-    g_read_errors = nullptr;
+    out.text = std::move(*raw);
     if (out.units.empty() && out.errors.empty())
         out.errors.push_back(path + ": holds no unit; export one with hecat export --format po");
     return out;

@@ -1,10 +1,15 @@
 // The catalogue as a gettext PO file for translators' tools (Poedit,
-// Weblate, Lokalize...), and such a file read back: the format alone. Each
-// unit holds its text as a Hebrew reader reads it (reading.h) and records
-// the text it was exported with, so that an import (import.h) can tell what
-// changed in the file from what changed in the tables.
+// Weblate, Lokalize...), its template (POT), and such a file read back: the
+// format alone. Each unit holds its text as a Hebrew reader reads it
+// (reading.h) and records the text it was exported with in a translator
+// comment ("# hecat-base: DIGEST COMMIT"), which gettext's msgmerge, Translate
+// Toolkit's pot2po and pomerge and the platforms built on them keep with the
+// unit's msgstr when they refresh a file from a newer template; so an import
+// (import.h) can tell what changed in the file from what changed in the
+// tables, whatever refreshed the file.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,35 +22,81 @@ namespace he::tool {
 // digits of FNV-1a over the reading (line breaks as CR, specifiers plain).
 std::string base_digest(std::string_view reading);
 
-// One PO file of every catalogue entry with wording (the identity values and
-// the texts empty by rule are left out). `revision` is the PO-Revision-Date,
-// `commit` the commit of the tables, recorded with the unit count in the
-// header; each unit records the digest of its text in a comment, so that an
-// import can tell what changed in the file from what changed in the tables.
-// Line breaks are written \n, as translators' tools write them. `tables`,
-// where the files read differ from that commit, says so in the header
-// (X-Hecat-Tables).
-std::string po_export(const std::vector<Item>& items, std::string_view revision, std::string_view commit,
-                      std::string_view tables = {});
+// Entries with wording have a unit; the identity values and the texts empty
+// by rule have none.
+bool has_unit(const Entry& e);
+
+// A unit as a file holds it where that is not as exported: the file's text
+// and the translator's marks, kept by `hecat update` and after an import.
+struct UnitState {
+    std::string msgstr;        // the reading, line breaks as CR
+    std::string base;          // the digest to record; empty: none (the commit is the export's)
+    bool fuzzy = false;
+    std::string previous;      // the text at export, as gettext's previous text (#| msgid), or empty
+    std::string note;          // one more comment for the translator, or empty
+    std::vector<std::string> comments;  // the translator's own comment lines
+};
+
+struct PoUnit;
+
+// What an export writes. `commit` is recorded in the header (none where
+// empty: the copies kept in the repository, which a commit would otherwise
+// leave out of date); a template (POT) has empty msgstr and no record.
+struct PoExport {
+    bool pot = false;
+    std::string revision;  // POT-Creation-Date and PO-Revision-Date
+    std::string commit;
+    std::map<std::string, UnitState, std::less<>> states;  // by entry name
+    std::vector<PoUnit> obsolete;                           // written as #~ units
+    std::string tables;  // where the files read differ from `commit`: which (X-Hecat-Tables), else empty
+};
+
+// One PO file (or template) of every catalogue entry with wording. Line
+// breaks are written \n, as translators' tools write them. Each unit's
+// comments say where the editor shows the text, its rules, and the entries
+// that must read the same with it.
+std::string po_export(const std::vector<Item>& items, const PoExport& what);
+
+// No PO file of this catalogue comes near this size; a larger one is refused
+// before it is read into memory.
+inline constexpr std::size_t kLargestPoFile = 4 << 20;
+
+// A unit's record of the text it was exported with: its digest, and the
+// commit of the tables it was exported from where one was recorded.
+struct BaseRecord {
+    std::string digest, commit;
+    bool operator==(const BaseRecord&) const = default;
+};
 
 struct PoUnit {
     std::string context, msgid, msgstr;  // msgstr with its line breaks as CR
-    std::string base;                    // the digest recorded at export, or empty
-    bool fuzzy = false;
-    std::size_t line = 0;
+    // The records of the text at export: translator comments, more than one
+    // where a merge tool joined two files' comments; an older export's
+    // extracted comment where there is none.
+    std::vector<BaseRecord> bases;
+    std::vector<std::string> comments;  // the translator's other comment lines
+    bool extracted_record = false;  // the digest came from an older export's extracted comment
+    bool fuzzy = false, obsolete = false;
+    std::size_t line = 0;  // of its msgctxt (or msgid) in the PO file
 };
 
 struct PoFile {
+    std::string path;
+    std::string text;                 // as read, without a byte order mark
     std::vector<PoUnit> units;
+    std::vector<PoUnit> obsolete;     // #~ units
     std::vector<std::string> errors;  // the file could not be read as a UTF-8 PO file
     std::size_t unkept_errors = 0;    // errors past the first hundred, counted only
     std::string commit;               // X-Hecat-Commit: the tables it was exported from
     std::size_t exported_units = 0;   // X-Hecat-Units, 0 when not recorded
 };
 
-// Reads a PO file with libgettextpo: a UTF-8 byte order mark is passed over,
-// an escape of the zero byte (which would end a text early) and a file with
-// no unit are errors.
+// Reads a PO file once (a FIFO or a process substitution too), at most
+// kLargestPoFile bytes, with libgettextpo. Refused in one line each: a file
+// in another encoding or charset than UTF-8, one with no unit, and a zero
+// byte in a string however it is written (raw or as any escape whose low
+// byte gettext keeps), which would end the text there. A UTF-8 byte order
+// mark is passed over.
 PoFile po_read(const std::string& path);
 
 }  // namespace he::tool

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "catalogue/arguments.h"
+#include "arguments.h"
 #include "layout.h"
 #include "reading.h"
 

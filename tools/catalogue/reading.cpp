@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "catalogue/arguments.h"
+#include "arguments.h"
 #include "layout.h"
 
 namespace he::tool {

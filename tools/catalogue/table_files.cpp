@@ -7,6 +7,7 @@
 #include <cctype>
 #include <vector>
 
+#include "table.h"
 #include "files.h"
 
 namespace he::tool {

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "catalogue/table.h"
+#include "table.h"
 
 namespace he::shots {
 

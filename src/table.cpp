@@ -1,6 +1,6 @@
-#include "catalogue/table.h"
+#include "table.h"
 
-#include "catalogue/rows.h"
+#include "table_rows.h"
 #include "catalogue_order.h"
 
 namespace he {

@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "catalogue/table.h"
+#include "table.h"
 #include "cp1255.h"
 
 namespace he {
