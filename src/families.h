@@ -25,7 +25,7 @@ enum class Wording {
 };
 
 // The kind of control that shows a family's texts.
-enum class Control { none, menu, dialog, message_box, status_bar, tooltip, button };
+enum class Control { none, menu, choice, dialog, message_box, status_bar, tooltip, button };
 
 struct Family {
     std::string_view name;          // as the tables and hecat name it

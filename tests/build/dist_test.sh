@@ -24,7 +24,7 @@ git -C "$tree" init -q && git -C "$tree" add -A &&
 dist() {  # dist OUT_DIR [ARG...]: ./dev dist into OUT_DIR, output in $work/log
     local out=$1
     shift
-    (cd "$tree" && HE_DIST_DIR=$out ./dev dist "$@") >"$work/log" 2>&1
+    (cd "$tree" && HE_DIST_DIR=$out HE_DIST_BUILD=$work/builds ./dev dist "$@") >"$work/log" 2>&1
 }
 refused() {  # refused DESCRIPTION ARG...: exit 2, one line, nothing written
     local what=$1
@@ -107,9 +107,9 @@ serve() {  # serve [--junk|--replay|--other-digest]: a timestamp server on loopb
 stop() { kill "$tsa" 2>/dev/null; wait "$tsa" 2>/dev/null; }
 serve
 # From another folder than the checkout, every file named relative to it.
-ok "signed and timestamped run, files named from where it was typed" sh -c "cd '$work' && HE_DIST_DIR=signed '$tree/dev' dist \
+ok "signed and timestamped run, files named from where it was typed" sh -c "cd '$work' && HE_DIST_DIR=signed HE_DIST_BUILD=builds '$tree/dev' dist \
     --sign cert.pem key.pem --timestamp http://127.0.0.1:$port --timestamp-ca tsa-ca.pem >'$work/log' 2>&1"
-ok "two clean runs give the same zip, and signing keeps it" cmp "$work/signed/$zip" "$work/one/$zip"
+ok "a run from clean and one rebuilding what changed give the same zip, and signing keeps it" cmp "$work/signed/$zip" "$work/one/$zip"
 mkdir "$work/signed-files"
 (cd "$work/signed-files" && unzip -q "$work/signed/$name-signed.zip")
 exports() { "$objdump" -p "$1" | sed -n '/^There is an export table/,$p'; }
@@ -158,13 +158,13 @@ refused "a server that is no timestamp authority" --sign "$work/cert.pem" "$work
 stop
 
 # cmake --install: the DLL, and the licence and notice beside the documentation.
-(cd "$tree" && cmake --preset windows-x86 >/dev/null && cmake --build --preset windows-x86 --target DLLTranslation_HE >/dev/null)
-ok "install" sh -c "cmake --install '$tree/build/windows-x86' --prefix '$work/prefix' >/dev/null"
+# The x86 build the runs above kept.
+ok "install" sh -c "cmake --install '$work/builds/build-x86' --prefix '$work/prefix' >/dev/null"
 for f in bin/DLLTranslation_HE.dll share/doc/DLLTranslation_HE/LICENSE share/doc/DLLTranslation_HE/NOTICE; do
     ok "install writes $f" [ -f "$work/prefix/$f" ]
 done
 rm "$tree/LICENSE"
-cmake --install "$tree/build/windows-x86" --prefix "$work/prefix2" >"$work/log" 2>&1
+cmake --install "$work/builds/build-x86" --prefix "$work/prefix2" >"$work/log" 2>&1
 ok "install without LICENSE fails" [ $? -ne 0 ]
 ok "install without LICENSE names it" grep -q 'LICENSE is missing' "$work/log"
 ok "install without LICENSE writes nothing" [ ! -e "$work/prefix2" ]

@@ -30,24 +30,35 @@ namespace {
 
 std::wstring g_font;
 
-// Labels, dialog by dialog as their table groups them (a blank or comment
-// line between two rows starts a group), 24 to a picture, the field captions
-// beside their fields; buttons and the other short texts likewise in the
-// controls that show them.
+// The control an entry is drawn in: its family's, except that a text of
+// several lines goes into a message box where its family's control shows one
+// line, and a dialog text that exclaims is a message, one with placeholders
+// a read-out in a status bar.
+he::Control drawn_in(const he::Entry& e) {
+    const he::Control control = he::find_family(e.family)->control;
+    const bool lines = e.text.find('\r') != std::string_view::npos;
+    if (control == he::Control::status_bar && lines) return he::Control::message_box;
+    if (control == he::Control::dialog && e.text.find('!') != std::string_view::npos) return he::Control::message_box;
+    if (control == he::Control::dialog && he::is_template(e.name)) return he::Control::status_bar;
+    return control;
+}
+
+// Check boxes, radio buttons and field captions, dialog by dialog as their
+// table groups them (a blank or comment line between two rows starts a
+// group), 24 to a picture, the field captions beside their fields; buttons
+// and the other texts of dialogs likewise in the controls that show them.
 void dialogs(Index& index) {
     std::vector<std::vector<const he::Entry*>> groups;
     unsigned last = 0;
     for (const auto& e : he::table_entries()) {
-        if (e.family != "labels") continue;
+        if (drawn_in(e) != he::Control::choice) continue;
         if (groups.empty() || e.line != last + 1) groups.emplace_back();
         groups.back().push_back(&e);
         last = e.line;
     }
     std::vector<const he::Entry*> others;
     for (const auto& e : he::table_entries())
-        if (e.family == "buttons" || e.family == "printing" || e.family == "plugins" || e.family == "months" ||
-            (e.family == "kit" && !e.text.empty() && e.text.find('%') == std::string_view::npos && e.text.find('!') == std::string_view::npos))
-            others.push_back(&e);
+        if ((drawn_in(e) == he::Control::button || drawn_in(e) == he::Control::dialog) && !e.text.empty()) others.push_back(&e);
     groups.push_back(others);
     const auto fields = he::rules::field_captions(he::catalogue_order());
     constexpr std::size_t kPerPicture = 24;
@@ -64,7 +75,7 @@ void dialogs(Index& index) {
                 const int x = 20 + static_cast<int>(i % 2) * 310, y = 24 + static_cast<int>(i / 2) * 30;
                 const std::wstring text = shown(e.name);
                 HWND c = nullptr;
-                if (e.family == "buttons") {
+                if (drawn_in(e) == he::Control::button) {
                     c = child(w, L"BUTTON", text, BS_PUSHBUTTON, x, y, 120, 26);
                 } else if (std::find(fields.begin(), fields.end(), e.name) != fields.end()) {
                     c = child(w, L"STATIC", text, SS_LEFT, x, y + 4, 150, 20);
@@ -114,9 +125,8 @@ void CALLBACK box_timer(HWND, UINT, UINT_PTR id, DWORD) {
 
 void boxes(Index& index) {
     for (const auto& e : he::table_entries()) {
-        const bool template_box = e.family == "templates" && e.text.find('\r') != std::string_view::npos;
-        const bool message = e.family == "messages" || (e.family == "kit" && e.text.find('!') != std::string_view::npos);
-        if (!message && !template_box) continue;
+        if (drawn_in(e) != he::Control::message_box) continue;
+        const bool template_box = he::find_family(e.family)->control == he::Control::status_bar;
         const bool question = e.text.find('?') != std::string_view::npos;
         const std::string_view title = template_box ? "GetDlgInformation" : question ? "GetDlgConfirmation" : "GetDlgWarning";
         g_box = {&index, e.name, question};
@@ -131,9 +141,7 @@ void boxes(Index& index) {
 void bars(Index& index) {
     std::vector<const he::Entry*> lines;
     for (const auto& e : he::table_entries()) {
-        const bool kit_template = e.family == "kit" && he::is_template(e.name) && e.text.find('!') == std::string_view::npos;
-        const bool one_line = !e.text.empty() && e.text.find('\r') == std::string_view::npos;
-        if (((e.family == "templates" || kit_template) && one_line) || e.family == "status") lines.push_back(&e);
+        if (drawn_in(e) == he::Control::status_bar && !e.text.empty()) lines.push_back(&e);
     }
     for (std::size_t start = 0; start < lines.size(); start += 10) {
         const std::size_t n = std::min<std::size_t>(10, lines.size() - start);
@@ -154,7 +162,7 @@ void bars(Index& index) {
     const RECT area = window_rect(w);
     std::vector<std::pair<std::string_view, HWND>> tips;
     for (const auto& e : he::table_entries()) {
-        if (e.family != "hints") continue;
+        if (drawn_in(e) != he::Control::tooltip) continue;
         HWND tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0, 0,
                                    0, w, nullptr, GetModuleHandleW(nullptr), nullptr);
         SendMessageW(tip, WM_SETFONT, reinterpret_cast<WPARAM>(g_ui_font), TRUE);
