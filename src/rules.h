@@ -468,42 +468,37 @@ constexpr Entry only_name(std::string_view name) {
     return e;
 }
 
-// The export list against the tables, and the texts that must or must not
-// read the same. Calls report(entry, message) for each finding; a name of the
-// export list without a row is reported with an entry that has only a name.
-template <class Report>
-constexpr void check_catalogue(std::span<const Entry> identity, std::span<const Entry> tables,
-                               std::span<const std::string_view> order, Report&& report) {
-    const auto fail = [&](const Entry& e, auto&& write) {
-        Message m;
-        write(m);
-        report(e, m);
-    };
-    // The export list and the tables name the same entries, each table in catalogue order.
+// Where a name stands in a list sorted by key: the first index with that
+// name, or npos.
+template <class NameAt>
+constexpr std::size_t position(const std::vector<Keyed>& sorted, std::string_view name, NameAt&& name_at) {
+    const std::uint64_t key = hash(name);
+    for (auto it = std::lower_bound(sorted.begin(), sorted.end(), Keyed{key, 0}); it != sorted.end() && it->key == key; ++it)
+        if (name_at(it->index) == name) return it->index;
+    return std::string_view::npos;
+}
+
+// The export list and the tables name the same entries, each once, each
+// table in catalogue order; every entry the wording names has a row (a name
+// mistyped there would hold nothing). Calls fail(entry, write) for each finding.
+template <class Fail>
+constexpr void check_names(std::span<const Entry> tables, std::span<const std::string_view> order, Fail&& fail) {
     std::vector<Keyed> listed, rows;
     for (std::size_t i = 0; i < order.size(); ++i) listed.push_back({hash(order[i]), i});
     for (std::size_t i = 0; i < tables.size(); ++i) rows.push_back({hash(tables[i].name), i});
     std::sort(listed.begin(), listed.end());
     std::sort(rows.begin(), rows.end());
-    // Where a name stands in a sorted list: the first index with that name, or npos.
-    const auto find = [](const std::vector<Keyed>& sorted, std::string_view name, auto&& name_at) {
-        const std::uint64_t key = hash(name);
-        for (auto it = std::lower_bound(sorted.begin(), sorted.end(), Keyed{key, 0}); it != sorted.end() && it->key == key; ++it)
-            if (name_at(it->index) == name) return it->index;
-        return std::string_view::npos;
-    };
-    const auto listed_name = [&](std::size_t i) { return order[i]; };
-    const auto row_name = [&](std::size_t i) { return tables[i].name; };
+    const auto listed_at = [&](std::string_view name) { return position(listed, name, [&](std::size_t i) { return order[i]; }); };
+    const auto row_at = [&](std::string_view name) { return position(rows, name, [&](std::size_t i) { return tables[i].name; }); };
     for (std::size_t i = 0; i < order.size(); ++i) {
-        if (find(listed, order[i], listed_name) != i)
+        if (listed_at(order[i]) != i)
             fail(only_name(order[i]), [](Message& m) { m << "is listed twice in exports/catalogue.txt"; });
-        else if (find(rows, order[i], row_name) == std::string_view::npos)
+        else if (row_at(order[i]) == std::string_view::npos)
             fail(only_name(order[i]), [](Message& m) { m << "is in exports/catalogue.txt but has no row in the tables"; });
     }
-    // Every entry the wording names has a row: a name mistyped there would hold nothing.
     const auto named = [&](std::string_view names) {
         wording::each_item(names, ' ', [&](std::string_view name) {
-            if (find(rows, name, row_name) == std::string_view::npos)
+            if (row_at(name) == std::string_view::npos)
                 fail(only_name(name), [](Message& m) { m << "is named in src/wording.inc but has no row in the tables"; });
         });
     };
@@ -517,25 +512,25 @@ constexpr void check_catalogue(std::span<const Entry> identity, std::span<const 
     std::vector<Last> last;  // the last row read of each table, and its place in the list
     for (std::size_t i = 0; i < tables.size(); ++i) {
         const Entry& e = tables[i];
-        if (find(rows, e.name, row_name) != i) fail(e, [](Message& m) { m << "has more than one row"; });
-        const std::size_t at = find(listed, e.name, listed_name);
+        if (row_at(e.name) != i) fail(e, [](Message& m) { m << "has more than one row"; });
+        const std::size_t at = listed_at(e.name);
         if (at == std::string_view::npos) {
             fail(e, [](Message& m) { m << "has a row but is not in exports/catalogue.txt"; });
             continue;
         }
         auto it = std::find_if(last.begin(), last.end(), [&](const Last& l) { return l.family == e.family; });
-        if (it == last.end()) {
-            last.push_back({e.family, &e, at});
-            continue;
-        }
-        if (it->at > at)
-            fail(e, [&](Message& m) {
-                m << "stands after " << it->entry->name << " in its table but before it in exports/catalogue.txt";
-            });
-        *it = {e.family, &e, at};
+        if (it != last.end() && it->at > at)
+            fail(e, [&](Message& m) { m << "stands after " << it->entry->name << " in its table but before it in exports/catalogue.txt"; });
+        if (it == last.end()) last.push_back({e.family, &e, at});
+        else *it = {e.family, &e, at};
     }
+}
 
-    // Equal texts: only the entries of one shared group may read the same.
+// Equal texts: only the entries of one shared group may read the same, and
+// every entry of a group reads as its first row carried over as it stands
+// (else its first row). Calls fail(entry, write) for each finding.
+template <class Fail>
+constexpr void check_equal_texts(std::span<const Entry> identity, std::span<const Entry> tables, Fail&& fail) {
     std::vector<const Entry*> all;
     for (const auto* list : {&identity, &tables})
         for (const auto& e : *list) all.push_back(&e);
@@ -567,7 +562,6 @@ constexpr void check_catalogue(std::span<const Entry> identity, std::span<const 
         i = j;
     }
     for (int g = 0; g < static_cast<int>(std::size(kSharedTexts)); ++g) {
-        // The group's first row carried over as it stands, else its first row.
         std::size_t reference = all.size();
         for (std::size_t i = 0; i < all.size(); ++i)
             if (group[i] == g && (reference == all.size() || (all[reference]->open && !all[i]->open))) reference = i;
@@ -579,6 +573,21 @@ constexpr void check_catalogue(std::span<const Entry> identity, std::span<const 
             });
         }
     }
+}
+
+// The export list against the tables, and the texts that must or must not
+// read the same. Calls report(entry, message) for each finding; a name of the
+// export list without a row is reported with an entry that has only a name.
+template <class Report>
+constexpr void check_catalogue(std::span<const Entry> identity, std::span<const Entry> tables,
+                               std::span<const std::string_view> order, Report&& report) {
+    const auto fail = [&](const Entry& e, auto&& write) {
+        Message m;
+        write(m);
+        report(e, m);
+    };
+    check_names(tables, order, fail);
+    check_equal_texts(identity, tables, fail);
 }
 
 // ---------------------------------------------------------------------------
