@@ -123,10 +123,11 @@ history() {  # fresh, in a repository whose first commit has the older texts ($t
     then=$($git rev-parse HEAD~1)
     rm -rf "$work/before" && cp -r "$work/repo" "$work/before"
 }
-stale() {  # stale PO SAVEAS_TEXT: the file as exported at $then, edited
+stale() {  # stale PO SAVEAS_TEXT [kept]: the file as exported at $then, edited; GetTrMnuOpen's record lost unless kept
     cp "$work/he.po" "$1"
-    sed -i "s/^\"X-Hecat-Commit: .*/\"X-Hecat-Commit: $then\\\\n\"/" "$1"
+    sed -i "s/^\"X-Hecat-Commit: .*/\"X-Hecat-Commit: $then\\\\n\"/; s/^\(# hecat-base: [0-9a-f]*\) .*/\1 $then/" "$1"
     edit "$1" GetTrMnuOpen "פתח" && rebase "$1" GetTrMnuOpen "פתח"
+    [ "${3:-}" = kept ] || perl -0 -i -pe 's/# hecat-base: [^\n]*\n((?:#[^\n]*\n)*msgctxt "GetTrMnuOpen"\n)/$1/' "$1"
     edit "$1" GetTrMnuSaveAs "$2" && rebase "$1" GetTrMnuSaveAs "שמור בשם"
     edit "$1" GetTrMnuNew "קובץ חדש"
 }
@@ -142,13 +143,18 @@ refresh() {  # refresh TOOL OLD NEW: the old file brought up to today's template
 }
 menus_changed() { diff "$work/before/src/catalogue/menus.inc" "$work/repo/src/catalogue/menus.inc" | grep '^>'; }
 "$hecat" export --format pot --output "$work/he.pot"
-ok "the template: every unit, empty msgstr, no record" sh -c "[ \$(grep -c '^msgctxt' '$work/he.pot') -eq 735 ] && \
-    [ \$(grep -c '^msgstr \"\"' '$work/he.pot') -eq 736 ] && ! grep -q hecat-base: '$work/he.pot'"
+ok "the template: every unit, empty msgstr, no record, no commit" sh -c "[ \$(grep -c '^msgctxt' '$work/he.pot') -eq 735 ] && \
+    [ \$(grep -c '^msgstr \"\"' '$work/he.pot') -eq 736 ] && ! grep -q 'hecat-base:\|X-Hecat-Commit' '$work/he.pot'"
 history
-stale "$work/stale.po" "שמור בשם"
-stale "$work/conflict.po" "שמור בשם אחר"
 reset() { rm -rf "$work/repo" && cp -r "$work/before" "$work/repo"; }  # the repository as history() left it
+# A unit whose record was lost is judged by the commit the other units
+# record, whatever header the tool left (pot2po and pomerge take the
+# template's); pomerge with an export as its template gives such a unit the
+# export's record, so the file it refreshes keeps its records.
 for tool in none msgmerge msgmerge-export pot2po pomerge pomerge-export; do
+    lost=lost && [ $tool = pomerge-export ] && lost=kept
+    stale "$work/stale.po" "שמור בשם" $lost
+    stale "$work/conflict.po" "שמור בשם אחר" $lost
     reset
     refresh $tool "$work/stale.po" "$work/r.po"
     import "$work/r.po"
@@ -176,22 +182,33 @@ ok "an imported file is brought up to the tables: its record is its text" \
 ok "an imported file is brought up to the tables: a text only they changed is today's" \
     sh -c "grep -A2 '^msgctxt \"GetTrMnuOpen\"' '$work/conflict.po' | grep -qxF 'msgstr \"פתיחה\"'"
 
-# hecat update: the stale file brought up to today's tables three ways.
-history
-stale "$work/old.po" "שמור בשם אחר"
-(cd "$work/repo" && "$hecat" update "$work/old.po" --output "$work/updated.po")
-for e in GetTrMnuOpen GetTrMnuNew GetTrMnuSaveAs; do  # each unit of the updated file apart
-    E="$e" perl -0 -ne 'print $1 if /\n\n((?:#[^\n]*\n)*msgctxt "\Q$ENV{E}\E"\n(?:[^\n]+\n)*)/' "$work/updated.po" >"$work/$e.unit"
+# hecat update: the stale file brought up to today's tables three ways; the
+# same for a file that records no commit (the repository's copy), whose text
+# at export is found in the tables' history by its digest.
+for kind in exported copy; do
+    history
+    if [ $kind = exported ]; then
+        stale "$work/old.po" "שמור בשם אחר"
+    else
+        stale "$work/old.po" "שמור בשם אחר" kept
+        sed -i '/^"X-Hecat-Commit: /d; s/^\(# hecat-base: [0-9a-f]*\) .*/\1/' "$work/old.po"
+    fi
+    (cd "$work/repo" && "$hecat" update "$work/old.po" --output "$work/updated.po")
+    for e in GetTrMnuOpen GetTrMnuNew GetTrMnuSaveAs; do  # each unit of the updated file apart
+        E="$e" perl -0 -ne 'print $1 if /\n\n((?:#[^\n]*\n)*msgctxt "\Q$ENV{E}\E"\n(?:[^\n]+\n)*)/' "$work/updated.po" >"$work/$e.unit"
+    done
+    ok "update ($kind): a unit only the tables changed takes today's text" grep -qxF 'msgstr "פתיחה"' "$work/GetTrMnuOpen.unit"
+    ok "update ($kind): the translator's change stays, not fuzzy" sh -c "grep -qxF 'msgstr \"קובץ חדש\"' '$work/GetTrMnuNew.unit' && ! grep -q fuzzy '$work/GetTrMnuNew.unit'"
+    u=$work/GetTrMnuSaveAs.unit
+    ok "update ($kind): changed on both sides: fuzzy, the text at export as previous text, today's in a comment" sh -c \
+        "grep -qx '#, fuzzy' '$u' && grep -qxF '#| msgid \"שמור בשם\"' '$u' && grep -qF 'the tables now read \"שמירה בשם\"' '$u' && grep -qxF 'msgstr \"שמור בשם אחר\"' '$u'"
+    ok "update ($kind): msgfmt -c accepts the file" msgfmt -c -o /dev/null "$work/updated.po"
+    import "$work/updated.po"
+    ok "update ($kind): the file imports, its fuzzy unit waiting" sh -c "[ $status -eq 0 ] && grep -q 'GetTrMnuSaveAs: fuzzy: skipped' '$work/out'"
+    ok "update ($kind): the import takes the translator's change alone" test "$(menus_changed)" = "> OPEN(GetTrMnuNew,                \"קובץ חדש\", \"New\")"
 done
-ok "update: a unit only the tables changed takes today's text" grep -qxF 'msgstr "פתיחה"' "$work/GetTrMnuOpen.unit"
-ok "update: the translator's change stays, not fuzzy" sh -c "grep -qxF 'msgstr \"קובץ חדש\"' '$work/GetTrMnuNew.unit' && ! grep -q fuzzy '$work/GetTrMnuNew.unit'"
-u=$work/GetTrMnuSaveAs.unit
-ok "update: changed on both sides: fuzzy, the text at export as previous text, today's in a comment" sh -c \
-    "grep -qx '#, fuzzy' '$u' && grep -qxF '#| msgid \"שמור בשם\"' '$u' && grep -qF 'the tables now read \"שמירה בשם\"' '$u' && grep -qxF 'msgstr \"שמור בשם אחר\"' '$u'"
-ok "update: msgfmt -c accepts the file" msgfmt -c -o /dev/null "$work/updated.po"
-import "$work/updated.po"
-ok "update: the file imports, its fuzzy unit waiting" sh -c "[ $status -eq 0 ] && grep -q 'GetTrMnuSaveAs: fuzzy: skipped' '$work/out'"
-ok "update: the import takes the translator's change alone" test "$(menus_changed)" = "> OPEN(GetTrMnuNew,                \"קובץ חדש\", \"New\")"
+ok "update (copy): the file still records no commit and no date" sh -c \
+    "! grep -q '^\"X-Hecat-Commit\|^# hecat-base: [0-9a-f]* ' '$work/updated.po' && grep -qxF '\"PO-Revision-Date: \\n\"' '$work/updated.po'"
 
 # Workflow options: a dry run, a subset on purpose, what the file says of itself.
 fresh
@@ -299,7 +316,8 @@ for number in 99999999999 4294967297; do
 done
 
 # The rules about how a text begins and ends speak of it as typed in the
-# file, as a Hebrew reader reads it, at the unit's line in the file.
+# file, as a Hebrew reader reads it, at the unit's line in the file; a text
+# changed apart from the entries that must read the same is named, not them.
 while IFS='|' read -r entry typed says; do
     cp "$work/he.po" "$work/typed.po"
     edit "$work/typed.po" "$entry" "$typed"
@@ -319,6 +337,8 @@ GetTrMnuNew|ח‏דש|holds U+200F RIGHT-TO-LEFT MARK at character 2
 GetTrDlgMain2|האם ברצונך...|ends in an ellipsis, as a Hebrew reader reads it
 GetTrDlgMain2|...האם ברצונך|begins with an ellipsis, as a Hebrew reader reads it
 GetTrDlgMain2|האם ברצונך\nלהמשיך |a line of it ends with a blank, as a Hebrew reader reads it
+GetTrFmtOpacity|אטימות : %d%%...|ends in an ellipsis, as a Hebrew reader reads it
+GetTrBtnOk|אישור.|changed alone: it must read the same as GetDlgOk (its unit's comment says so): change them together
 EOF
 ok "texts refused as typed: no file changed" unchanged
 mkdir -p "$work/repo/src/sub"

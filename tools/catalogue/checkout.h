@@ -1,10 +1,12 @@
 // The checkout whose tables hecat serves, and what git knows of it: the
-// commit it stands at, and a file as a commit had it.
+// commit it stands at, a file as a commit had it, and the commits that
+// changed it.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace he::tool {
 
@@ -19,5 +21,9 @@ std::string head_commit(const std::string& folder);
 // cannot say. `commit` is taken only as hexadecimal digits, `path` from the
 // repository's top.
 std::optional<std::string> file_at_commit(const std::string& folder, std::string_view commit, std::string_view path);
+
+// The commits of the repository at `folder` that changed `path`, newest
+// first, at most `limit` of them; none where git cannot say.
+std::vector<std::string> commits_changing(const std::string& folder, std::string_view path, std::size_t limit);
 
 }  // namespace he::tool

@@ -180,9 +180,10 @@ int export_rows(const Args& args) {
         throw Usage{"export needs --format json, csv, po or pot"};
     const std::string& f = format->second;
     if (args.options.count("--no-commit") && f != "po" && f != "pot") throw Usage{"--no-commit is for --format po or pot"};
-    // A PO file records the commit of the checkout whose tables hecat serves,
-    // but for the copies kept in the repository.
-    PoExport po{f == "pot", HE_REVISION, args.options.count("--no-commit") ? "" : head_commit(checkout_folder()), {}, {}};
+    // A PO file records the commit of the checkout whose tables hecat serves
+    // and its date, but for the copies kept in the repository.
+    const bool copy = args.options.count("--no-commit") > 0;
+    PoExport po{f == "pot", copy ? "" : HE_REVISION, copy ? "" : head_commit(checkout_folder()), {}, {}};
     return write_output(f == "json" ? json_export(items()) : f == "csv" ? csv_export(items()) : po_export(items(), po),
                         args.options);
 }
