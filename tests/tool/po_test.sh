@@ -210,6 +210,18 @@ done
 ok "update (copy): the file still records no commit and no date" sh -c \
     "! grep -q '^\"X-Hecat-Commit\|^# hecat-base: [0-9a-f]* ' '$work/updated.po' && grep -qxF '\"PO-Revision-Date: \\n\"' '$work/updated.po'"
 
+# The translators' copies in the repository follow the tables: the template
+# is the export's, and hecat update would leave po/he.po as it is, which
+# holds no translation the tables lack (import it first).
+"$hecat" export --format pot --no-commit --output "$work/repo.pot"
+ok "po/DLLTranslation_HE.pot follows the tables (else run ./dev build and commit po/)" cmp -s "$work/repo.pot" "$source_dir/po/DLLTranslation_HE.pot"
+cp "$source_dir/po/he.po" "$work/repo-he.po"
+(cd "$source_dir" && "$hecat" update "$work/repo-he.po")
+ok "po/he.po follows the tables (else run ./dev build and commit po/)" cmp -s "$work/repo-he.po" "$source_dir/po/he.po"
+(cd "$source_dir" && "$hecat" import --dry-run po/he.po) >"$work/out" 2>&1
+ok "po/he.po holds no translation waiting (else hecat import po/he.po, ./dev build, commit)" \
+    grep -q '^[0-9]* units read, 0 texts would change in 0 files, 0 skipped' "$work/out"
+
 # Workflow options: a dry run, a subset on purpose, what the file says of itself.
 fresh
 cp "$work/he.po" "$work/one.po"
