@@ -250,6 +250,12 @@ edit "$work/bare.po" GetTrMnuNew "קובץ חדש"
 import "$work/bare.po"
 ok "a file with no record imports as before" grep -qF '"קובץ חדש"' "$work/repo/src/catalogue/menus.inc"
 ok "a file with no record says conflicts cannot be told" grep -q 'no record of the tables' "$work/out"
+cp "$work/he.po" "$work/lost.po"
+perl -0 -i -pe 's/# hecat-base: [^\n]*\n((?:#[^\n]*\n)*msgctxt "GetTrMnuNew"\n)/$1/' "$work/lost.po"
+edit "$work/lost.po" GetTrMnuNew "קובץ חדש"
+refused "a unit that lost its record in a file that has them" "$work/lost.po" "GetTrMnuNew: has no record of the text it was exported from"
+import --prefer-file "$work/lost.po"
+ok "a unit that lost its record: --prefer-file takes the file's text" grep -qF '"קובץ חדש"' "$work/repo/src/catalogue/menus.inc"
 
 # Files as translators' tools and mishaps leave them.
 fresh
@@ -312,6 +318,9 @@ ok "a FIFO is read once" grep -qF '"קובץ חדש"' "$work/repo/src/catalogue/
 fresh
 (cd "$work/repo" && timeout 20 "$hecat" import <(cat "$work/one.po")) >"$work/out" 2>&1
 ok "a process substitution is read once" grep -qF '"קובץ חדש"' "$work/repo/src/catalogue/menus.inc"
+ok "update of a process substitution: in place refused in one line, to --output read once" bash -c \
+    '! "$1" update <(cat "$2") 2>"$3" && [ $(wc -l <"$3") -eq 1 ] && grep -q "name the file to write with --output" "$3" &&
+     "$1" update <(cat "$2") --output "$4" && grep -qF "msgstr \"קובץ חדש\"" "$4"' sh "$hecat" "$work/one.po" "$work/err" "$work/sub.po"
 
 # The rules that cost nothing come first: 16 KB of short words is refused by
 # its length at once; a specifier's number too long for an int is no specifier.

@@ -34,6 +34,7 @@ class Bases {
         // The commit most units record with their own text, which travels
         // with the units whatever tool refreshed the file.
         std::map<std::string, std::size_t> counts;
+        for (const auto& u : po.units) recorded_ = recorded_ || !u.bases.empty();
         for (const auto& u : po.units)
             if (!u.extracted_record)
                 for (const auto& r : u.bases)
@@ -73,6 +74,10 @@ class Bases {
         return std::nullopt;
     }
 
+    // Whether any unit records its text at export: a file with none was
+    // written by hand or by an older hecat.
+    bool recorded() const { return recorded_; }
+
   private:
     // How far back a text at export is looked for in a table's history.
     static constexpr std::size_t kHistory = 200;
@@ -89,6 +94,7 @@ class Bases {
 
     const std::string& root_;
     std::string fallback_;
+    bool recorded_ = false;
     std::map<std::string, std::optional<std::string>> files_;
 };
 
@@ -167,11 +173,17 @@ bool passes_cheap_rules(const PoFile& po, const PoUnit& unit, const Entry& e, Im
 // only, or in both with --prefer-file; else a note or a finding says why not.
 bool file_side_taken(const PoFile& po, const PoUnit& unit, const Entry& e, const std::string& now, Bases& bases,
                      const ImportOptions& options, ImportPlan& plan) {
-    switch (changed_since_export(unit.msgstr, now, bases.of(unit, e))) {
+    const Changed changed = changed_since_export(unit.msgstr, now, bases.of(unit, e));
+    switch (changed) {
         case Changed::neither:
         case Changed::file:
-        case Changed::unknown:
             return true;
+        case Changed::unknown:
+            // A file with no record at all imports as files did before
+            // records; one unit that lost its record in a file that has them
+            // could undo a change made to the tables since.
+            if (!bases.recorded()) return true;
+            break;
         case Changed::tables:
             plan.notes.push_back({unit.context, "changed in the tables since the export, not in the file: the table's text kept", where(po, unit)});
             return false;
@@ -179,11 +191,19 @@ bool file_side_taken(const PoFile& po, const PoUnit& unit, const Entry& e, const
             break;
     }
     if (options.prefer_file || options.prefer_tables) {
-        plan.notes.push_back({unit.context, options.prefer_file
-                                                ? "changed in the file and in the tables: the file's text taken (--prefer-file)"
-                                                : "changed in the file and in the tables: the table's text kept (--prefer-tables)",
+        const std::string what = changed == Changed::unknown ? "no record of its text at export" : "changed in the file and in the tables";
+        plan.notes.push_back({unit.context, what + (options.prefer_file ? ": the file's text taken (--prefer-file)"
+                                                                        : ": the table's text kept (--prefer-tables)"),
                               where(po, unit)});
         return options.prefer_file;
+    }
+    if (changed == Changed::unknown) {
+        plan.findings.push_back({unit.context, "has no record of the text it was exported from (its hecat-base comment is gone), "
+                                               "so the file's change cannot be told from one made to the tables since: now " +
+                                                   quote(now) + ", in the file " + quote(unit.msgstr) +
+                                                   "; keep one (--prefer-file takes the file's, --prefer-tables the table's)",
+                                 where(po, unit)});
+        return false;
     }
     const auto then = bases.reading(unit, e);
     plan.findings.push_back({unit.context, "changed both in the file and in the tables since the export: at export " +

@@ -11,6 +11,7 @@
 //   hecat preview [--output FILE]
 //   hecat preview --terminal
 #include <fnmatch.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -254,6 +255,10 @@ int import_po(const Args& args) {
 int update_po(const Args& args) {
     if (args.operands.size() != 1) throw Usage{"update takes one PO file"};
     const std::string& path = args.operands[0];
+    // In place only over a file: a FIFO or a process substitution is read once.
+    struct stat st {};
+    if (!args.options.count("--output") && ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        throw Usage{path + " is not a regular file: name the file to write with --output"};
     const PoFile po = po_read(path);
     if (!po.errors.empty()) {
         for (std::size_t i = 0; i < po.errors.size() && i < 20; ++i) std::fprintf(stderr, "hecat: %s\n", po.errors[i].c_str());
