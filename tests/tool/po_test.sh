@@ -323,18 +323,25 @@ ok "update of a process substitution: in place refused in one line, to --output 
      "$1" update <(cat "$2") --output "$4" && grep -qF "msgstr \"קובץ חדש\"" "$4"' sh "$hecat" "$work/one.po" "$work/err" "$work/sub.po"
 
 # The rules that cost nothing come first: 16 KB of short words is refused by
-# its length at once; a specifier's number too long for an int is no specifier.
+# its length at once; a specifier's number too long for an int is no specifier,
+# and numbers that name no argument the editor passes are said to be wrong.
 cp "$work/he.po" "$work/long.po"
 edit "$work/long.po" GetTrDlgBatch1 "$(printf 'a %.0s' $(seq 8000))"
 started=$(date +%s%N)
 refused "a 16 KB text of short words" "$work/long.po" "GetTrDlgBatch1: is 16000 bytes; a message is at most 129 bytes"
 ms=$((($(date +%s%N) - started) / 1000000))
 ok "a 16 KB text of short words: refused in under 5 s (took $ms ms)" [ "$ms" -lt 5000 ]
-for number in 99999999999 4294967297; do
+while IFS='|' read -r entry typed says; do
     cp "$work/he.po" "$work/spec.po"
-    edit "$work/spec.po" GetTrFmtOpacity "אטימות : %$number\$d%%"
-    refused "a specifier numbered $number" "$work/spec.po" "GetTrFmtOpacity: has the specifiers \"%? %%\" where the editor passes \"%d %%\""
-done
+    edit "$work/spec.po" "$entry" "$typed"
+    refused "$entry typed \"$typed\"" "$work/spec.po" "$entry: has the specifiers $says"
+done <<'EOF'
+GetTrFmtOpacity|אטימות : %99999999999$d%%|"%? %%" where the editor passes "%d %%", in that order
+GetTrFmtOpacity|אטימות : %4294967297$d%%|"%? %%" where the editor passes "%d %%", in that order
+GetTrFmtOpacity|אטימות : %2$d%%|"%2$d %%" where the editor passes "%d %%": its one argument, where numbered, is %1$
+GetTrDlgPrint1|הרוחב חייב להיות בין %1$f לבין %f !|"%1$f %f" where the editor passes "%f %f": numbered, each of its 2 arguments
+GetTrDlgPrint1|הרוחב חייב להיות בין %2$f לבין %2$f !|"%2$f %2$f" where the editor passes "%f %f": numbered, each of its 2 arguments
+EOF
 
 # The rules about how a text begins and ends speak of it as typed in the
 # file, as a Hebrew reader reads it, at the unit's line in the file; a text

@@ -139,6 +139,32 @@ const Entry* entry_of(const PoFile& po, const PoUnit& unit, const std::map<std::
     return it->second;
 }
 
+// How many arguments the editor passes to the entry's template ("%%" takes none).
+std::size_t arguments_passed(std::string_view name) {
+    std::size_t n = 0;
+    write_specifiers(arguments_of(name), [&](std::string_view s) { n += s.starts_with('%') && s != "%%" ? 1 : 0; });
+    return n;
+}
+
+// Whether a template's numbered arguments are those the editor passes: each
+// specifier but "%%" numbered, the numbers 1 to `count`, each once; or none
+// numbered.
+bool numbers_fit(std::string_view text, std::size_t count) {
+    std::vector<unsigned> numbers;
+    std::size_t plain = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') continue;
+        const Specifier s = specifier_at(text, i);
+        if (s.length == 0) continue;
+        if (s.conversion != "%") s.argument != 0 ? numbers.push_back(s.argument) : static_cast<void>(++plain);
+        i += s.length - 1;
+    }
+    std::sort(numbers.begin(), numbers.end());
+    for (std::size_t k = 0; k < numbers.size(); ++k)
+        if (numbers[k] != k + 1) return false;
+    return numbers.empty() || (plain == 0 && numbers.size() == count);
+}
+
 // The rules that cost nothing, on the text as typed, before anything that
 // costs more: the characters, and the length against the family's limit.
 bool passes_cheap_rules(const PoFile& po, const PoUnit& unit, const Entry& e, ImportPlan& plan) {
@@ -161,6 +187,12 @@ bool passes_cheap_rules(const PoFile& po, const PoUnit& unit, const Entry& e, Im
                    is_template(e.name) && found.find("%?") != std::string::npos) {
             // A % that starts no specifier the editor fills, as typed.
             m << "has the specifiers \"" << found << "\" where the editor passes \"" << arguments_of(e.name) << "\", in that order";
+        } else if (is_template(e.name) && !numbers_fit(unit.msgstr, arguments_passed(e.name))) {
+            const std::size_t n = arguments_passed(e.name);
+            m << "has the specifiers \"" << found << "\" where the editor passes \"" << arguments_of(e.name)
+              << "\": ";
+            if (n == 1) m << "its one argument, where numbered, is %1$";
+            else m << "numbered, each of its " << n << " arguments takes one of the numbers 1 to " << n << " and every specifier is numbered";
         }
     }
     if (m.size == 0) return true;
