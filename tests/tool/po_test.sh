@@ -277,6 +277,7 @@ iconv -f UTF-8 -t UTF-16 "$work/he.po" >"$work/utf16.po"
 iconv -f UTF-8 -t UTF-16LE "$work/he.po" >"$work/utf16le.po"
 { cat "$work/he.po"; yes '# padding padding padding padding padding padding padding padding' | head -c 5000000; } >"$work/large.po"
 : >"$work/empty.po"
+head -c 200000 "$hecat" >"$work/binary.po"  # a program, cut below the size limit (an ASan build's is past it)
 head -c 100000 "$work/he.po" >"$work/cut.po"
 while IFS='|' read -r what file says; do
     refused "$what" "$file" "$says"
@@ -289,7 +290,7 @@ a file in UTF-16 without a byte order mark|$work/utf16le.po|is in UTF-16
 a file larger than any PO file of the catalogue|$work/large.po|is larger than 4 MiB
 a file that never ends|/dev/zero|is larger than 4 MiB
 an empty file|$work/empty.po|holds no unit
-a binary file|$hecat|is not UTF-8
+a binary file|$work/binary.po|is not UTF-8
 EOF
 refused "a file cut short" "$work/cut.po" "cut short"
 

@@ -166,7 +166,8 @@ bool numbers_fit(std::string_view text, std::size_t count) {
 }
 
 // The rules that cost nothing, on the text as typed, before anything that
-// costs more: the characters, and the length against the family's limit.
+// costs more: the characters, the length against the family's limit, an
+// ellipsis at either end, and the specifiers and their numbers.
 bool passes_cheap_rules(const PoFile& po, const PoUnit& unit, const Entry& e, ImportPlan& plan) {
     rules::Message m;
     if (const auto r = rules::first_refused(unit.msgstr); r.found) {
