@@ -125,10 +125,11 @@ history() {  # fresh, in a repository whose first commit has the older texts ($t
     then=$($git rev-parse HEAD~1)
     rm -rf "$work/before" && cp -r "$work/repo" "$work/before"
 }
-stale() {  # stale PO SAVEAS_TEXT: the file as exported at $then, edited
+stale() {  # stale PO SAVEAS_TEXT [kept]: the file as exported at $then, edited; GetTrMnuOpen's record lost unless kept
     cp "$work/he.po" "$1"
-    sed -i "s/^\"X-Hecat-Commit: .*/\"X-Hecat-Commit: $then\\\\n\"/" "$1"
+    sed -i "s/^\"X-Hecat-Commit: .*/\"X-Hecat-Commit: $then\\\\n\"/; s/^\(# hecat-base: [0-9a-f]*\) .*/\1 $then/" "$1"
     edit "$1" GetTrMnuOpen "פתח" && rebase "$1" GetTrMnuOpen "פתח"
+    [ "${3:-}" = kept ] || perl -0 -i -pe 's/# hecat-base: [^\n]*\n((?:#[^\n]*\n)*msgctxt "GetTrMnuOpen"\n)/$1/' "$1"
     edit "$1" GetTrMnuSaveAs "$2" && rebase "$1" GetTrMnuSaveAs "שמור בשם"
     edit "$1" GetTrMnuNew "קובץ חדש"
 }
@@ -144,13 +145,18 @@ refresh() {  # refresh TOOL OLD NEW: the old file brought up to today's template
 }
 menus_changed() { diff "$work/before/src/catalogue/menus.inc" "$work/repo/src/catalogue/menus.inc" | grep '^>'; }
 "$hecat" export --format pot --output "$work/he.pot"
-ok "the template: every unit, empty msgstr, no record" sh -c "[ \$(grep -c '^msgctxt' '$work/he.pot') -eq 735 ] && \
-    [ \$(grep -c '^msgstr \"\"' '$work/he.pot') -eq 736 ] && ! grep -q hecat-base: '$work/he.pot'"
+ok "the template: every unit, empty msgstr, no record, no commit" sh -c "[ \$(grep -c '^msgctxt' '$work/he.pot') -eq 735 ] && \
+    [ \$(grep -c '^msgstr \"\"' '$work/he.pot') -eq 736 ] && ! grep -q 'hecat-base:\|X-Hecat-Commit' '$work/he.pot'"
 history
-stale "$work/stale.po" "שמור בשם"
-stale "$work/conflict.po" "שמור בשם אחר"
 reset() { rm -rf "$work/repo" && cp -r "$work/before" "$work/repo"; }  # the repository as history() left it
+# A unit whose record was lost is judged by the commit the other units
+# record, whatever header the tool left (pot2po and pomerge take the
+# template's); pomerge with an export as its template gives such a unit the
+# export's record, so the file it refreshes keeps its records.
 for tool in none msgmerge msgmerge-export pot2po pomerge pomerge-export; do
+    lost=lost && [ $tool = pomerge-export ] && lost=kept
+    stale "$work/stale.po" "שמור בשם" $lost
+    stale "$work/conflict.po" "שמור בשם אחר" $lost
     reset
     refresh $tool "$work/stale.po" "$work/r.po"
     import "$work/r.po"
@@ -178,22 +184,45 @@ ok "an imported file is brought up to the tables: its record is its text" \
 ok "an imported file is brought up to the tables: a text only they changed is today's" \
     sh -c "grep -A2 '^msgctxt \"GetTrMnuOpen\"' '$work/conflict.po' | grep -qxF 'msgstr \"פתיחה\"'"
 
-# hecat update: the stale file brought up to today's tables three ways.
-history
-stale "$work/old.po" "שמור בשם אחר"
-(cd "$work/repo" && "$hecat" update "$work/old.po" --output "$work/updated.po")
-for e in GetTrMnuOpen GetTrMnuNew GetTrMnuSaveAs; do  # each unit of the updated file apart
-    E="$e" perl -0 -ne 'print $1 if /\n\n((?:#[^\n]*\n)*msgctxt "\Q$ENV{E}\E"\n(?:[^\n]+\n)*)/' "$work/updated.po" >"$work/$e.unit"
+# hecat update: the stale file brought up to today's tables three ways; the
+# same for a file that records no commit (the repository's copy), whose text
+# at export is found in the tables' history by its digest.
+for kind in exported copy; do
+    history
+    if [ $kind = exported ]; then
+        stale "$work/old.po" "שמור בשם אחר"
+    else
+        stale "$work/old.po" "שמור בשם אחר" kept
+        sed -i '/^"X-Hecat-Commit: /d; s/^\(# hecat-base: [0-9a-f]*\) .*/\1/' "$work/old.po"
+    fi
+    (cd "$work/repo" && "$hecat" update "$work/old.po" --output "$work/updated.po")
+    for e in GetTrMnuOpen GetTrMnuNew GetTrMnuSaveAs; do  # each unit of the updated file apart
+        E="$e" perl -0 -ne 'print $1 if /\n\n((?:#[^\n]*\n)*msgctxt "\Q$ENV{E}\E"\n(?:[^\n]+\n)*)/' "$work/updated.po" >"$work/$e.unit"
+    done
+    ok "update ($kind): a unit only the tables changed takes today's text" grep -qxF 'msgstr "פתיחה"' "$work/GetTrMnuOpen.unit"
+    ok "update ($kind): the translator's change stays, not fuzzy" sh -c "grep -qxF 'msgstr \"קובץ חדש\"' '$work/GetTrMnuNew.unit' && ! grep -q fuzzy '$work/GetTrMnuNew.unit'"
+    u=$work/GetTrMnuSaveAs.unit
+    ok "update ($kind): changed on both sides: fuzzy, the text at export as previous text, today's in a comment" sh -c \
+        "grep -qx '#, fuzzy' '$u' && grep -qxF '#| msgid \"שמור בשם\"' '$u' && grep -qF 'the tables now read \"שמירה בשם\"' '$u' && grep -qxF 'msgstr \"שמור בשם אחר\"' '$u'"
+    ok "update ($kind): msgfmt -c accepts the file" msgfmt -c -o /dev/null "$work/updated.po"
+    import "$work/updated.po"
+    ok "update ($kind): the file imports, its fuzzy unit waiting" sh -c "[ $status -eq 0 ] && grep -q 'GetTrMnuSaveAs: fuzzy: skipped' '$work/out'"
+    ok "update ($kind): the import takes the translator's change alone" test "$(menus_changed)" = "> OPEN(GetTrMnuNew,                \"קובץ חדש\", \"New\")"
 done
-ok "update: a unit only the tables changed takes today's text" grep -qxF 'msgstr "פתיחה"' "$work/GetTrMnuOpen.unit"
-ok "update: the translator's change stays, not fuzzy" sh -c "grep -qxF 'msgstr \"קובץ חדש\"' '$work/GetTrMnuNew.unit' && ! grep -q fuzzy '$work/GetTrMnuNew.unit'"
-u=$work/GetTrMnuSaveAs.unit
-ok "update: changed on both sides: fuzzy, the text at export as previous text, today's in a comment" sh -c \
-    "grep -qx '#, fuzzy' '$u' && grep -qxF '#| msgid \"שמור בשם\"' '$u' && grep -qF 'the tables now read \"שמירה בשם\"' '$u' && grep -qxF 'msgstr \"שמור בשם אחר\"' '$u'"
-ok "update: msgfmt -c accepts the file" msgfmt -c -o /dev/null "$work/updated.po"
-import "$work/updated.po"
-ok "update: the file imports, its fuzzy unit waiting" sh -c "[ $status -eq 0 ] && grep -q 'GetTrMnuSaveAs: fuzzy: skipped' '$work/out'"
-ok "update: the import takes the translator's change alone" test "$(menus_changed)" = "> OPEN(GetTrMnuNew,                \"קובץ חדש\", \"New\")"
+ok "update (copy): the file still records no commit and no date" sh -c \
+    "! grep -q '^\"X-Hecat-Commit\|^# hecat-base: [0-9a-f]* ' '$work/updated.po' && grep -qxF '\"PO-Revision-Date: \\n\"' '$work/updated.po'"
+
+# The translators' copies in the repository follow the tables: the template
+# is the export's, and hecat update would leave po/he.po as it is, which
+# holds no translation the tables lack (import it first).
+"$hecat" export --format pot --no-commit --output "$work/repo.pot"
+ok "po/DLLTranslation_HE.pot follows the tables (else run ./dev build and commit po/)" cmp -s "$work/repo.pot" "$source_dir/po/DLLTranslation_HE.pot"
+cp "$source_dir/po/he.po" "$work/repo-he.po"
+(cd "$source_dir" && "$hecat" update "$work/repo-he.po")
+ok "po/he.po follows the tables (else run ./dev build and commit po/)" cmp -s "$work/repo-he.po" "$source_dir/po/he.po"
+(cd "$source_dir" && "$hecat" import --dry-run po/he.po) >"$work/out" 2>&1
+ok "po/he.po holds no translation waiting (else hecat import po/he.po, ./dev build, commit)" \
+    grep -q '^[0-9]* units read, 0 texts would change in 0 files, 0 skipped' "$work/out"
 
 # Workflow options: a dry run, a subset on purpose, what the file says of itself.
 fresh
@@ -223,6 +252,12 @@ edit "$work/bare.po" GetTrMnuNew "קובץ חדש"
 import "$work/bare.po"
 ok "a file with no record imports as before" grep -qF '"קובץ חדש"' "$work/repo/src/catalogue/menus.inc"
 ok "a file with no record says conflicts cannot be told" grep -q 'no record of the tables' "$work/out"
+cp "$work/he.po" "$work/lost.po"
+perl -0 -i -pe 's/# hecat-base: [^\n]*\n((?:#[^\n]*\n)*msgctxt "GetTrMnuNew"\n)/$1/' "$work/lost.po"
+edit "$work/lost.po" GetTrMnuNew "קובץ חדש"
+refused "a unit that lost its record in a file that has them" "$work/lost.po" "GetTrMnuNew: has no record of the text it was exported from"
+import --prefer-file "$work/lost.po"
+ok "a unit that lost its record: --prefer-file takes the file's text" grep -qF '"קובץ חדש"' "$work/repo/src/catalogue/menus.inc"
 
 # Files as translators' tools and mishaps leave them.
 fresh
@@ -244,6 +279,7 @@ iconv -f UTF-8 -t UTF-16 "$work/he.po" >"$work/utf16.po"
 iconv -f UTF-8 -t UTF-16LE "$work/he.po" >"$work/utf16le.po"
 { cat "$work/he.po"; yes '# padding padding padding padding padding padding padding padding' | head -c 5000000; } >"$work/large.po"
 : >"$work/empty.po"
+head -c 200000 "$hecat" >"$work/binary.po"  # a program, cut below the size limit (an ASan build's is past it)
 head -c 100000 "$work/he.po" >"$work/cut.po"
 while IFS='|' read -r what file says; do
     refused "$what" "$file" "$says"
@@ -256,7 +292,7 @@ a file in UTF-16 without a byte order mark|$work/utf16le.po|is in UTF-16
 a file larger than any PO file of the catalogue|$work/large.po|is larger than 4 MiB
 a file that never ends|/dev/zero|is larger than 4 MiB
 an empty file|$work/empty.po|holds no unit
-a binary file|$hecat|is not UTF-8
+a binary file|$work/binary.po|is not UTF-8
 EOF
 refused "a file cut short" "$work/cut.po" "cut short"
 
@@ -285,23 +321,34 @@ ok "a FIFO is read once" grep -qF '"קובץ חדש"' "$work/repo/src/catalogue/
 fresh
 (cd "$work/repo" && timeout 20 "$hecat" import <(cat "$work/one.po")) >"$work/out" 2>&1
 ok "a process substitution is read once" grep -qF '"קובץ חדש"' "$work/repo/src/catalogue/menus.inc"
+ok "update of a process substitution: in place refused in one line, to --output read once" bash -c \
+    '! "$1" update <(cat "$2") 2>"$3" && [ $(wc -l <"$3") -eq 1 ] && grep -q "name the file to write with --output" "$3" &&
+     "$1" update <(cat "$2") --output "$4" && grep -qF "msgstr \"קובץ חדש\"" "$4"' sh "$hecat" "$work/one.po" "$work/err" "$work/sub.po"
 
 # The rules that cost nothing come first: 16 KB of short words is refused by
-# its length at once; a specifier's number too long for an int is no specifier.
+# its length at once; a specifier's number too long for an int is no specifier,
+# and numbers that name no argument the editor passes are said to be wrong.
 cp "$work/he.po" "$work/long.po"
 edit "$work/long.po" GetTrDlgBatch1 "$(printf 'a %.0s' $(seq 8000))"
 started=$(date +%s%N)
 refused "a 16 KB text of short words" "$work/long.po" "GetTrDlgBatch1: is 16000 bytes; a message is at most 129 bytes"
 ms=$((($(date +%s%N) - started) / 1000000))
 ok "a 16 KB text of short words: refused in under 5 s (took $ms ms)" [ "$ms" -lt 5000 ]
-for number in 99999999999 4294967297; do
+while IFS='|' read -r entry typed says; do
     cp "$work/he.po" "$work/spec.po"
-    edit "$work/spec.po" GetTrFmtOpacity "אטימות : %$number\$d%%"
-    refused "a specifier numbered $number" "$work/spec.po" "GetTrFmtOpacity: has the specifiers \"%? %%\" where the editor passes \"%d %%\""
-done
+    edit "$work/spec.po" "$entry" "$typed"
+    refused "$entry typed \"$typed\"" "$work/spec.po" "$entry: has the specifiers $says"
+done <<'EOF'
+GetTrFmtOpacity|אטימות : %99999999999$d%%|"%? %%" where the editor passes "%d %%", in that order
+GetTrFmtOpacity|אטימות : %4294967297$d%%|"%? %%" where the editor passes "%d %%", in that order
+GetTrFmtOpacity|אטימות : %2$d%%|"%2$d %%" where the editor passes "%d %%": its one argument, where numbered, is %1$
+GetTrDlgPrint1|הרוחב חייב להיות בין %1$f לבין %f !|"%1$f %f" where the editor passes "%f %f": numbered, each of its 2 arguments
+GetTrDlgPrint1|הרוחב חייב להיות בין %2$f לבין %2$f !|"%2$f %2$f" where the editor passes "%f %f": numbered, each of its 2 arguments
+EOF
 
 # The rules about how a text begins and ends speak of it as typed in the
-# file, as a Hebrew reader reads it, at the unit's line in the file.
+# file, as a Hebrew reader reads it, at the unit's line in the file; a text
+# changed apart from the entries that must read the same is named, not them.
 while IFS='|' read -r entry typed says; do
     cp "$work/he.po" "$work/typed.po"
     edit "$work/typed.po" "$entry" "$typed"
@@ -321,6 +368,8 @@ GetTrMnuNew|ח‏דש|holds U+200F RIGHT-TO-LEFT MARK at character 2
 GetTrDlgMain2|האם ברצונך...|ends in an ellipsis, as a Hebrew reader reads it
 GetTrDlgMain2|...האם ברצונך|begins with an ellipsis, as a Hebrew reader reads it
 GetTrDlgMain2|האם ברצונך\nלהמשיך |a line of it ends with a blank, as a Hebrew reader reads it
+GetTrFmtOpacity|אטימות : %d%%...|ends in an ellipsis, as a Hebrew reader reads it
+GetTrBtnOk|אישור.|changed alone: it must read the same as GetDlgOk (its unit's comment says so): change them together
 EOF
 ok "texts refused as typed: no file changed" unchanged
 mkdir -p "$work/repo/src/sub"

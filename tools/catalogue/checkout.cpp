@@ -92,4 +92,16 @@ std::optional<std::string> file_at_commit(const std::string& folder, std::string
     return git(folder, {"show", std::string(commit) + ":" + std::string(path)});
 }
 
+std::vector<std::string> commits_changing(const std::string& folder, std::string_view path, std::size_t limit) {
+    std::vector<std::string> commits;
+    const auto log = git(folder, {"log", "--format=%H", "-n", std::to_string(limit), "--", std::string(path)});
+    for (std::size_t start = 0; log && start < log->size();) {
+        std::size_t end = log->find('\n', start);
+        if (end == std::string::npos) end = log->size();
+        if (const std::string c = log->substr(start, end - start); hexadecimal(c)) commits.push_back(c);
+        start = end + 1;
+    }
+    return commits;
+}
+
 }  // namespace he::tool

@@ -1,5 +1,6 @@
 // The checkout whose tables hecat serves, and what git knows of it: the
-// commit it stands at, the files changed since, and a file as a commit had it.
+// commit it stands at, the files changed since, a file as a commit had it,
+// and the commits that changed it.
 #pragma once
 
 #include <optional>
@@ -32,5 +33,9 @@ std::vector<std::string> changed_since_commit(const std::string& folder, const s
 // cannot say. `commit` is taken only as hexadecimal digits, `path` from the
 // repository's top.
 std::optional<std::string> file_at_commit(const std::string& folder, std::string_view commit, std::string_view path);
+
+// The commits of the repository at `folder` that changed `path`, newest
+// first, at most `limit` of them; none where git cannot say.
+std::vector<std::string> commits_changing(const std::string& folder, std::string_view path, std::size_t limit);
 
 }  // namespace he::tool

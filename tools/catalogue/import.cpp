@@ -23,37 +23,65 @@ std::string quote(std::string_view s) { return std::string(1, '"').append(s).app
 
 // The texts the file was exported from, by what it records: each unit's
 // digests, and for a unit without them (an older export, or a record
-// removed) the text at the commit the header records, where git has it. An
-// older export's record came with the unit's comments from whatever template
-// refreshed the file last, so the header's commit is asked too.
+// removed) the text at the commit the file's other units record, else the
+// one its header records (a template refresh may have put today's commit
+// there), where git has it. An older export's record came with the unit's
+// comments from whatever template refreshed the file last, so that commit
+// is asked too.
 class Bases {
   public:
-    Bases(const PoFile& po, const std::string& root) : po_(po), root_(root) {}
+    Bases(const PoFile& po, const std::string& root) : root_(root), fallback_(po.commit) {
+        // The commit most units record with their own text, which travels
+        // with the units whatever tool refreshed the file.
+        std::map<std::string, std::size_t> counts;
+        for (const auto& u : po.units) recorded_ = recorded_ || !u.bases.empty();
+        for (const auto& u : po.units)
+            if (!u.extracted_record)
+                for (const auto& r : u.bases)
+                    if (!r.commit.empty()) ++counts[r.commit];
+        std::size_t most = 0;
+        for (const auto& [commit, n] : counts)
+            if (n > most) most = n, fallback_ = commit;
+    }
 
     // The digests of the text `e` had at export; empty where nothing says.
     std::vector<std::string> of(const PoUnit& u, const Entry& e) {
         std::vector<std::string> digests;
         for (const auto& r : u.bases) digests.push_back(r.digest);
         if (u.bases.empty() || (u.extracted_record && u.bases.size() == 1))
-            if (const auto then = at_commit(e, po_.commit); then && (digests.empty() || base_digest(*then) != digests.front()))
+            if (const auto then = at_commit(e, fallback_); then && (digests.empty() || base_digest(*then) != digests.front()))
                 digests.push_back(base_digest(*then));
         return digests;
     }
 
-    // The reading `e` had at export, where a commit the unit or the file
-    // records still has it and it matches the unit's digest.
+    // The reading `e` had at export: at a commit the unit or the file
+    // records, else at the latest commit that changed its table and read so
+    // (a file that records no commit, as the repository's own copy), where
+    // git still has it and it matches the unit's digest.
     std::optional<std::string> reading(const PoUnit& u, const Entry& e) {
         const auto digests = of(u, e);
+        const auto matches = [&](const std::optional<std::string>& then) {
+            return then && std::find(digests.begin(), digests.end(), base_digest(*then)) != digests.end();
+        };
         std::vector<std::string> commits;
-        for (const auto& r : u.bases) commits.push_back(r.commit.empty() ? po_.commit : r.commit);
-        commits.push_back(po_.commit);
+        for (const auto& r : u.bases) commits.push_back(r.commit.empty() ? fallback_ : r.commit);
+        commits.push_back(fallback_);
         for (const auto& c : commits)
-            if (const auto then = at_commit(e, c); then && std::find(digests.begin(), digests.end(), base_digest(*then)) != digests.end())
-                return then;
+            if (auto then = at_commit(e, c); matches(then)) return then;
+        if (digests.empty()) return std::nullopt;
+        for (const auto& c : commits_changing(root_, e.file, kHistory))
+            if (auto then = at_commit(e, c); matches(then)) return then;
         return std::nullopt;
     }
 
+    // Whether any unit records its text at export: a file with none was
+    // written by hand or by an older hecat.
+    bool recorded() const { return recorded_; }
+
   private:
+    // How far back a text at export is looked for in a table's history.
+    static constexpr std::size_t kHistory = 200;
+
     std::optional<std::string> at_commit(const Entry& e, const std::string& commit) {
         if (commit.empty() || commit == "unknown") return std::nullopt;
         const std::string file(e.file), key = commit + ":" + file;
@@ -64,8 +92,9 @@ class Bases {
         return reading_of(*text, is_template(e.name));
     }
 
-    const PoFile& po_;
     const std::string& root_;
+    std::string fallback_;
+    bool recorded_ = false;
     std::map<std::string, std::optional<std::string>> files_;
 };
 
@@ -110,8 +139,35 @@ const Entry* entry_of(const PoFile& po, const PoUnit& unit, const std::map<std::
     return it->second;
 }
 
+// How many arguments the editor passes to the entry's template ("%%" takes none).
+std::size_t arguments_passed(std::string_view name) {
+    std::size_t n = 0;
+    write_specifiers(arguments_of(name), [&](std::string_view s) { n += s.starts_with('%') && s != "%%" ? 1 : 0; });
+    return n;
+}
+
+// Whether a template's numbered arguments are those the editor passes: each
+// specifier but "%%" numbered, the numbers 1 to `count`, each once; or none
+// numbered.
+bool numbers_fit(std::string_view text, std::size_t count) {
+    std::vector<unsigned> numbers;
+    std::size_t plain = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') continue;
+        const Specifier s = specifier_at(text, i);
+        if (s.length == 0) continue;
+        if (s.conversion != "%") s.argument != 0 ? numbers.push_back(s.argument) : static_cast<void>(++plain);
+        i += s.length - 1;
+    }
+    std::sort(numbers.begin(), numbers.end());
+    for (std::size_t k = 0; k < numbers.size(); ++k)
+        if (numbers[k] != k + 1) return false;
+    return numbers.empty() || (plain == 0 && numbers.size() == count);
+}
+
 // The rules that cost nothing, on the text as typed, before anything that
-// costs more: the characters, and the length against the family's limit.
+// costs more: the characters, the length against the family's limit, an
+// ellipsis at either end, and the specifiers and their numbers.
 bool passes_cheap_rules(const PoFile& po, const PoUnit& unit, const Entry& e, ImportPlan& plan) {
     rules::Message m;
     if (const auto r = rules::first_refused(unit.msgstr); r.found) {
@@ -125,10 +181,19 @@ bool passes_cheap_rules(const PoFile& po, const PoUnit& unit, const Entry& e, Im
         if (bytes > f.longest) {
             if (f.shortest == 0) rules::describe_bytes(m << "is " << bytes << " bytes; " << rules::article(f.noun) << f.noun << " is ", f);
             else rules::describe_bytes(m << rules::article(f.noun) << f.noun << " is ", f) << "; this one is " << bytes;
+        } else if (unit.msgstr.ends_with("...") || unit.msgstr.starts_with("...")) {
+            // As typed, whatever the text's order of runs when stored.
+            m << (unit.msgstr.ends_with("...") ? "ends in" : "begins with") << " an ellipsis" << rules::kAsRead;
         } else if (const std::string found = specifiers_of(unit.msgstr);
                    is_template(e.name) && found.find("%?") != std::string::npos) {
             // A % that starts no specifier the editor fills, as typed.
             m << "has the specifiers \"" << found << "\" where the editor passes \"" << arguments_of(e.name) << "\", in that order";
+        } else if (is_template(e.name) && !numbers_fit(unit.msgstr, arguments_passed(e.name))) {
+            const std::size_t n = arguments_passed(e.name);
+            m << "has the specifiers \"" << found << "\" where the editor passes \"" << arguments_of(e.name)
+              << "\": ";
+            if (n == 1) m << "its one argument, where numbered, is %1$";
+            else m << "numbered, each of its " << n << " arguments takes one of the numbers 1 to " << n << " and every specifier is numbered";
         }
     }
     if (m.size == 0) return true;
@@ -141,11 +206,17 @@ bool passes_cheap_rules(const PoFile& po, const PoUnit& unit, const Entry& e, Im
 // only, or in both with --prefer-file; else a note or a finding says why not.
 bool file_side_taken(const PoFile& po, const PoUnit& unit, const Entry& e, const std::string& now, Bases& bases,
                      const ImportOptions& options, ImportPlan& plan) {
-    switch (changed_since_export(unit.msgstr, now, bases.of(unit, e))) {
+    const Changed changed = changed_since_export(unit.msgstr, now, bases.of(unit, e));
+    switch (changed) {
         case Changed::neither:
         case Changed::file:
-        case Changed::unknown:
             return true;
+        case Changed::unknown:
+            // A file with no record at all imports as files did before
+            // records; one unit that lost its record in a file that has them
+            // could undo a change made to the tables since.
+            if (!bases.recorded()) return true;
+            break;
         case Changed::tables:
             plan.notes.push_back({unit.context, "changed in the tables since the export, not in the file: the table's text kept", where(po, unit)});
             return false;
@@ -153,11 +224,19 @@ bool file_side_taken(const PoFile& po, const PoUnit& unit, const Entry& e, const
             break;
     }
     if (options.prefer_file || options.prefer_tables) {
-        plan.notes.push_back({unit.context, options.prefer_file
-                                                ? "changed in the file and in the tables: the file's text taken (--prefer-file)"
-                                                : "changed in the file and in the tables: the table's text kept (--prefer-tables)",
+        const std::string what = changed == Changed::unknown ? "no record of its text at export" : "changed in the file and in the tables";
+        plan.notes.push_back({unit.context, what + (options.prefer_file ? ": the file's text taken (--prefer-file)"
+                                                                        : ": the table's text kept (--prefer-tables)"),
                               where(po, unit)});
         return options.prefer_file;
+    }
+    if (changed == Changed::unknown) {
+        plan.findings.push_back({unit.context, "has no record of the text it was exported from (its hecat-base comment is gone), "
+                                               "so the file's change cannot be told from one made to the tables since: now " +
+                                                   quote(now) + ", in the file " + quote(unit.msgstr) +
+                                                   "; keep one (--prefer-file takes the file's, --prefer-tables the table's)",
+                                 where(po, unit)});
+        return false;
     }
     const auto then = bases.reading(unit, e);
     plan.findings.push_back({unit.context, "changed both in the file and in the tables since the export: at export " +
@@ -348,8 +427,25 @@ ImportPlan plan_import(const PoFile& po, const std::string& root, const ImportOp
     for (const auto& [i, text] : changed)
         for (const auto& u : po.units)
             if (u.context == rows[i].name) changed_where[rows[i].name] = where(po, u);
+    // The texts of a shared group changed in the file, by group: a member the
+    // file leaves as it was is reported at the one changed, as the
+    // translator sees it.
+    std::map<int, std::vector<std::string_view>> changed_in_group;
+    for (const auto& [name, at] : changed_where)
+        if (const int g = rules::group_of(name); g >= 0) changed_in_group[g].push_back(name);
+    std::set<std::string> group_said;
     for (const auto& f : check(identity_entries(), rows, catalogue_order())) {
         const auto w = changed_where.find(f.name);
+        const int g = rules::group_of(f.name);
+        if (w == changed_where.end() && changed_in_group.count(g) && f.message.starts_with("must read the same as")) {
+            for (const auto changed_name : changed_in_group[g])
+                if (group_said.insert(std::string(changed_name)).second)
+                    plan.findings.push_back({std::string(changed_name),
+                                             "changed alone: it must read the same as " + shared_with(changed_name) +
+                                                 " (its unit's comment says so): change them together",
+                                             changed_where[changed_name]});
+            continue;
+        }
         const std::string at = w == changed_where.end() ? f.where : w->second;
         // Advice stops no build: said of the texts the file changes, as a note.
         if (!f.advice) plan.findings.push_back({f.name, f.message, at});
@@ -363,7 +459,9 @@ ImportPlan plan_import(const PoFile& po, const std::string& root, const ImportOp
     if (options.prefer_tables)
         for (const auto& n : plan.notes)
             if (n.message.ends_with("(--prefer-tables)")) settled.insert(n.name);
-    PoExport refreshed{false, HE_REVISION, head_commit(root), unit_states(po, root, rows, true, settled), po.obsolete, {}};
+    const bool dated = records_commit(po);
+    PoExport refreshed{false, dated ? HE_REVISION : "", dated ? head_commit(root) : "", unit_states(po, root, rows, true, settled),
+                       po.obsolete, {}};
     std::vector<Item> present;
     for (const auto& item : items())
         if (refreshed.states.count(item.entry->name)) present.push_back(item);
@@ -386,7 +484,8 @@ ImportPlan plan_import(const PoFile& po, const std::string& root, const ImportOp
 
 std::string updated_po(const PoFile& po, const std::string& root, const std::string& commit) {
     const auto tables = table_entries();
-    PoExport what{false, HE_REVISION, commit, unit_states(po, root, tables, false, {}), po.obsolete, {}};
+    const bool dated = records_commit(po);
+    PoExport what{false, dated ? HE_REVISION : "", dated ? commit : "", unit_states(po, root, tables, false, {}), po.obsolete, {}};
     const auto entries = entries_by_name();
     for (const auto& u : po.units)
         if (!entries.count(u.context) || !has_unit(*entries.at(u.context))) what.obsolete.push_back(u);

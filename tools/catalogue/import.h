@@ -54,7 +54,8 @@ ImportPlan plan_import(const PoFile& po, const std::string& root, const ImportOp
 // sides (or with no record) keeps the file's text, marked fuzzy, the text at
 // export as gettext's previous text (#| msgid) where git still has it and
 // today's text in a comment. Units of entries the tables no longer hold
-// become obsolete (#~). `commit` is recorded in the header.
+// become obsolete (#~). `commit` is recorded in the header, but in a file
+// that records none (the repository's own copy).
 std::string updated_po(const PoFile& po, const std::string& root, const std::string& commit);
 
 }  // namespace he::tool

@@ -13,6 +13,7 @@
 //   hecat preview [--output FILE]
 //   hecat preview --terminal
 #include <fnmatch.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -235,10 +236,11 @@ int export_rows(const Args& args) {
         return 2;
     }
     if (f != "po" && f != "pot") return write_output(f == "json" ? json_export(items()) : csv_export(items()), args.options);
-    // A PO file records the commit of the checkout whose tables it holds, and
-    // says so where the files read differ from it; the copies kept in the
-    // repository record none.
-    PoExport po{f == "pot", HE_REVISION, args.options.count("--no-commit") ? "" : head_commit(root), {}, {}, {}};
+    // A PO file records the commit of the checkout whose tables it holds and
+    // its date, and says so where the files read differ from it; the copies
+    // kept in the repository record neither.
+    const bool copy = args.options.count("--no-commit") > 0;
+    PoExport po{f == "pot", copy ? "" : HE_REVISION, copy ? "" : head_commit(root), {}, {}, {}};
     if (!po.commit.empty() && po.commit != "unknown") {
         std::vector<std::string> paths;
         for (const auto& [path, content] : served().files) paths.push_back(path);
@@ -323,6 +325,10 @@ int import_po(const Args& args) {
 int update_po(const Args& args) {
     if (args.operands.size() != 1) throw Usage{"update takes one PO file"};
     const std::string& path = args.operands[0];
+    // In place only over a file: a FIFO or a process substitution is read once.
+    struct stat st {};
+    if (!args.options.count("--output") && ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        throw Usage{path + " is not a regular file: name the file to write with --output"};
     const PoFile po = po_read(path);
     if (!po.errors.empty()) {
         for (std::size_t i = 0; i < po.errors.size() && i < 20; ++i) std::fprintf(stderr, "hecat: %s\n", po.errors[i].c_str());

@@ -89,7 +89,9 @@ std::string header(const PoExport& what, std::size_t units) {
            "\"Content-Type: text/plain; charset=UTF-8\\n\"\n"
            "\"Content-Transfer-Encoding: 8bit\\n\"\n"
            "\"X-Generator: hecat\\n\"\n";
-    if (!what.commit.empty()) out += "\"X-Hecat-Commit: " + what.commit + "\\n\"\n";
+    // A template holds no text to record: were it to name a commit, the
+    // tools that take a template's header would put it over the file's.
+    if (!what.commit.empty() && !what.pot) out += "\"X-Hecat-Commit: " + what.commit + "\\n\"\n";
     if (!what.tables.empty()) out += "\"X-Hecat-Tables: " + what.tables + "\\n\"\n";
     return out + "\"X-Hecat-Units: " + std::to_string(units) + "\\n\"\n";
 }
@@ -109,17 +111,6 @@ std::string comment_line(std::string_view text) {
     std::string out = text.empty() ? "#" : "# ";
     out.append(text);
     out += '\n';
-    return out;
-}
-
-// The entries that must read the same as `e` (src/rules.h), or none.
-std::string shared_with(const Entry& e) {
-    const int group = rules::group_of(e.name);
-    if (group < 0) return {};
-    std::string out;
-    rules::wording::each_item(rules::kSharedTexts[group], ' ', [&](std::string_view name) {
-        if (name != e.name) out += (out.empty() ? "" : ", ") + std::string(name);
-    });
     return out;
 }
 
@@ -146,7 +137,7 @@ std::string unit(const Entry& e, const std::map<std::string_view, std::string>& 
     if (reading.front() == ' ' || reading.back() == ' ')
         out += std::string("#. The blank at the ") + (reading.front() == ' ' ? "start" : "end") +
                " is deliberate: the editor's own text has it.\n";
-    if (const std::string shared = shared_with(e); !shared.empty())
+    if (const std::string shared = shared_with(e.name); !shared.empty())
         out += "#. Must read the same as " + shared + ": change them together.\n";
     // The English goes to msgid, where a translator's tool expects the source
     // text, its explanation to a comment.
@@ -181,6 +172,22 @@ std::string base_digest(std::string_view reading) {
 }
 
 bool has_unit(const Entry& e) { return family_of(e).control != Control::none && !e.text.empty(); }
+
+std::string shared_with(std::string_view name) {
+    const int group = rules::group_of(name);
+    if (group < 0) return {};
+    std::string out;
+    rules::wording::each_item(rules::kSharedTexts[group], ' ', [&](std::string_view other) {
+        if (other != name) out += (out.empty() ? "" : ", ") + std::string(other);
+    });
+    return out;
+}
+
+bool records_commit(const PoFile& po) {
+    return !po.commit.empty() || std::any_of(po.units.begin(), po.units.end(), [](const PoUnit& u) {
+        return std::any_of(u.bases.begin(), u.bases.end(), [](const BaseRecord& r) { return !r.commit.empty(); });
+    });
+}
 
 std::string po_export(const std::vector<Item>& items, const PoExport& what) {
     std::size_t units = 0;

@@ -37,14 +37,19 @@ struct UnitState {
     std::vector<std::string> comments;  // the translator's own comment lines
 };
 
+// The entries that must read the same as `name` (src/rules.h), as its
+// unit's comment lists them, or none.
+std::string shared_with(std::string_view name);
+
 struct PoUnit;
 
-// What an export writes. `commit` is recorded in the header (none where
-// empty: the copies kept in the repository, which a commit would otherwise
-// leave out of date); a template (POT) has empty msgstr and no record.
+// What an export writes. `commit` is recorded in the header and beside each
+// unit's digest; the copies kept in the repository record none, and no date,
+// so that they are a function of the tables alone (a commit cannot name
+// itself). A template (POT) has empty msgstr, and no record and no commit.
 struct PoExport {
     bool pot = false;
-    std::string revision;  // POT-Creation-Date and PO-Revision-Date
+    std::string revision;  // POT-Creation-Date and PO-Revision-Date; empty in the repository's copies
     std::string commit;
     std::map<std::string, UnitState, std::less<>> states;  // by entry name
     std::vector<PoUnit> obsolete;                           // written as #~ units
@@ -90,6 +95,11 @@ struct PoFile {
     std::string commit;               // X-Hecat-Commit: the tables it was exported from
     std::size_t exported_units = 0;   // X-Hecat-Units, 0 when not recorded
 };
+
+// Whether the file records a commit, in its header or beside a unit's
+// digest; one that records none (the repository's own copy) is refreshed
+// without one.
+bool records_commit(const PoFile& po);
 
 // Reads a PO file once (a FIFO or a process substitution too), at most
 // kLargestPoFile bytes, with libgettextpo. Refused in one line each: a file
