@@ -9,6 +9,7 @@
 #include <set>
 
 #include "arguments.h"
+#include "bases.h"
 #include "check.h"
 #include "checkout.h"
 #include "files.h"
@@ -20,94 +21,6 @@ namespace he::tool {
 namespace {
 
 std::string quote(std::string_view s) { return std::string(1, '"').append(s).append(1, '"'); }
-
-// The texts the file was exported from, by what it records: each unit's
-// digests, and for a unit without them (an older export, or a record
-// removed) the text at the commit the file's other units record, else the
-// one its header records (a template refresh may have put today's commit
-// there), where git has it. An older export's record came with the unit's
-// comments from whatever template refreshed the file last, so that commit
-// is asked too.
-class Bases {
-  public:
-    Bases(const PoFile& po, const std::string& root) : root_(root), fallback_(po.commit) {
-        // The commit most units record with their own text, which travels
-        // with the units whatever tool refreshed the file.
-        std::map<std::string, std::size_t> counts;
-        for (const auto& u : po.units) recorded_ = recorded_ || !u.bases.empty();
-        for (const auto& u : po.units)
-            if (!u.extracted_record)
-                for (const auto& r : u.bases)
-                    if (!r.commit.empty()) ++counts[r.commit];
-        std::size_t most = 0;
-        for (const auto& [commit, n] : counts)
-            if (n > most) most = n, fallback_ = commit;
-    }
-
-    // The digests of the text `e` had at export; empty where nothing says.
-    std::vector<std::string> of(const PoUnit& u, const Entry& e) {
-        std::vector<std::string> digests;
-        for (const auto& r : u.bases) digests.push_back(r.digest);
-        if (u.bases.empty() || (u.extracted_record && u.bases.size() == 1))
-            if (const auto then = at_commit(e, fallback_); then && (digests.empty() || base_digest(*then) != digests.front()))
-                digests.push_back(base_digest(*then));
-        return digests;
-    }
-
-    // The reading `e` had at export: at a commit the unit or the file
-    // records, else at the latest commit that changed its table and read so
-    // (a file that records no commit, as the repository's own copy), where
-    // git still has it and it matches the unit's digest.
-    std::optional<std::string> reading(const PoUnit& u, const Entry& e) {
-        const auto digests = of(u, e);
-        const auto matches = [&](const std::optional<std::string>& then) {
-            return then && std::find(digests.begin(), digests.end(), base_digest(*then)) != digests.end();
-        };
-        std::vector<std::string> commits;
-        for (const auto& r : u.bases) commits.push_back(r.commit.empty() ? fallback_ : r.commit);
-        commits.push_back(fallback_);
-        for (const auto& c : commits)
-            if (auto then = at_commit(e, c); matches(then)) return then;
-        if (digests.empty()) return std::nullopt;
-        for (const auto& c : commits_changing(root_, e.file, kHistory))
-            if (auto then = at_commit(e, c); matches(then)) return then;
-        return std::nullopt;
-    }
-
-    // Whether any unit records its text at export: a file with none was
-    // written by hand or by an older hecat.
-    bool recorded() const { return recorded_; }
-
-  private:
-    // How far back a text at export is looked for in a table's history.
-    static constexpr std::size_t kHistory = 200;
-
-    std::optional<std::string> at_commit(const Entry& e, const std::string& commit) {
-        if (commit.empty() || commit == "unknown") return std::nullopt;
-        const std::string file(e.file), key = commit + ":" + file;
-        auto it = files_.find(key);
-        if (it == files_.end()) it = files_.emplace(key, file_at_commit(root_, commit, file)).first;
-        const auto text = it->second ? row_text(*it->second, e.name) : std::nullopt;
-        if (!text) return std::nullopt;
-        return reading_of(*text, is_template(e.name));
-    }
-
-    const std::string& root_;
-    std::string fallback_;
-    bool recorded_ = false;
-    std::map<std::string, std::optional<std::string>> files_;
-};
-
-// What changed since the file was exported.
-enum class Changed { neither, file, tables, both, unknown };
-
-Changed changed_since_export(const std::string& text, const std::string& now, const std::vector<std::string>& bases) {
-    if (bases.empty()) return Changed::unknown;
-    const auto in_bases = [&](const std::string& s) { return std::find(bases.begin(), bases.end(), base_digest(s)) != bases.end(); };
-    const bool now_is_base = std::all_of(bases.begin(), bases.end(), [&](const std::string& b) { return b == base_digest(now); });
-    if (in_bases(text)) return now_is_base ? Changed::neither : Changed::tables;
-    return now_is_base ? Changed::file : Changed::both;
-}
 
 std::string where(const PoFile& po, const PoUnit& u) {
     return u.line == 0 ? po.path : po.path + ":" + std::to_string(u.line);
@@ -405,24 +318,11 @@ std::map<std::string, UnitState, std::less<>> unit_states(const PoFile& po, cons
     return states;
 }
 
-}  // namespace
-
-ImportPlan plan_import(const PoFile& po, const std::string& root, const ImportOptions& options) {
-    ImportPlan plan;
-    for (const auto& e : po.errors) plan.findings.push_back({"", e, ""});
-    plan.unlisted = po.unkept_errors;
-    std::set<std::string> seen;
-    const auto changed = changes(po, root, options, plan, seen);
-    // Every rule of the build, on the catalogue as it would be.
-    const auto tables = table_entries();
-    std::vector<Entry> rows(tables.begin(), tables.end());
-    std::vector<std::string> cp1255;
-    cp1255.reserve(changed.size());
-    for (const auto& [i, text] : changed) {
-        rows[i].utf8 = text;
-        rows[i].text = cp1255.emplace_back(to_cp1255(text));
-    }
-    // A finding on a text the file changes names the unit's line in the file.
+// Every rule of the build on the catalogue as the import would leave it
+// (`rows`, with the file's texts in); a finding on a text the file changes
+// names the unit's line in the file.
+void check_rows(const PoFile& po, const std::vector<Entry>& rows, const std::map<std::size_t, std::string>& changed,
+                ImportPlan& plan) {
     std::map<std::string_view, std::string> changed_where;
     for (const auto& [i, text] : changed)
         for (const auto& u : po.units)
@@ -451,10 +351,12 @@ ImportPlan plan_import(const PoFile& po, const std::string& root, const ImportOp
         if (!f.advice) plan.findings.push_back({f.name, f.message, at});
         else if (w != changed_where.end()) plan.notes.push_back({f.name, "warning: " + f.message, at});
     }
-    plan.changed = changed.size();
-    if (!plan.findings.empty()) return plan;
-    if (!changed.empty()) rewrite_files(rows, changed, root, plan);
-    // The file itself, brought up to the tables as they will be.
+}
+
+// The file itself, brought up to the tables as the import leaves them
+// (`rows`): written with them, unless it is no regular file.
+void refresh_file(const PoFile& po, const std::string& root, const std::vector<Entry>& rows, const ImportOptions& options,
+                  ImportPlan& plan) {
     std::set<std::string> settled;
     if (options.prefer_tables)
         for (const auto& n : plan.notes)
@@ -462,23 +364,42 @@ ImportPlan plan_import(const PoFile& po, const std::string& root, const ImportOp
     const bool dated = records_commit(po);
     PoExport refreshed{false, dated ? HE_REVISION : "", dated ? head_commit(root) : "", unit_states(po, root, rows, true, settled),
                        po.obsolete, {}};
+    // The units of the file, carrying today's comments and the texts the
+    // import changes.
     std::vector<Item> present;
     for (const auto& item : items())
-        if (refreshed.states.count(item.entry->name)) present.push_back(item);
-    // The entries as they will be: the refreshed units carry today's
-    // comments, and the texts the import changes.
-    std::vector<Entry> after(rows);
-    std::vector<Item> present_after;
-    for (const auto& item : present)
-        for (const auto& e : after)
-            if (e.name == item.entry->name) present_after.push_back({&e, item.ordinal});
-    const std::string content = po_export(present_after, refreshed);
+        for (const auto& e : rows)
+            if (refreshed.states.count(item.entry->name) && e.name == item.entry->name) present.push_back({&e, item.ordinal});
+    const std::string content = po_export(present, refreshed);
     struct stat st {};
-    if (content == po.text) return plan;
+    if (content == po.text) return;
     if (::stat(po.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         plan.po_not_refreshed = po.path + ": not a regular file, so not brought up to the tables: export a fresh file before editing further";
     else
         plan.files.push_back({po.path, content});
+}
+
+}  // namespace
+
+ImportPlan plan_import(const PoFile& po, const std::string& root, const ImportOptions& options) {
+    ImportPlan plan;
+    for (const auto& e : po.errors) plan.findings.push_back({"", e, ""});
+    plan.unlisted = po.unkept_errors;
+    std::set<std::string> seen;
+    const auto changed = changes(po, root, options, plan, seen);
+    const auto tables = table_entries();
+    std::vector<Entry> rows(tables.begin(), tables.end());
+    std::vector<std::string> cp1255;
+    cp1255.reserve(changed.size());
+    for (const auto& [i, text] : changed) {
+        rows[i].utf8 = text;
+        rows[i].text = cp1255.emplace_back(to_cp1255(text));
+    }
+    check_rows(po, rows, changed, plan);
+    plan.changed = changed.size();
+    if (!plan.findings.empty()) return plan;
+    if (!changed.empty()) rewrite_files(rows, changed, root, plan);
+    refresh_file(po, root, rows, options, plan);
     return plan;
 }
 

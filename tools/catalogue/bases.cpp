@@ -1,0 +1,70 @@
+// The texts a translator's PO file was exported from (bases.h).
+#include "bases.h"
+
+#include <algorithm>
+
+#include "checkout.h"
+#include "reading.h"
+#include "rules.h"
+#include "table_files.h"
+
+namespace he::tool {
+
+Bases::Bases(const PoFile& po, const std::string& root) : root_(root), fallback_(po.commit) {
+    // The commit most units record with their own text, which travels
+    // with the units whatever tool refreshed the file.
+    std::map<std::string, std::size_t> counts;
+    for (const auto& u : po.units) recorded_ = recorded_ || !u.bases.empty();
+    for (const auto& u : po.units)
+        if (!u.extracted_record)
+            for (const auto& r : u.bases)
+                if (!r.commit.empty()) ++counts[r.commit];
+    std::size_t most = 0;
+    for (const auto& [commit, n] : counts)
+        if (n > most) most = n, fallback_ = commit;
+}
+
+std::vector<std::string> Bases::of(const PoUnit& u, const Entry& e) {
+    std::vector<std::string> digests;
+    for (const auto& r : u.bases) digests.push_back(r.digest);
+    if (u.bases.empty() || (u.extracted_record && u.bases.size() == 1))
+        if (const auto then = at_commit(e, fallback_); then && (digests.empty() || base_digest(*then) != digests.front()))
+            digests.push_back(base_digest(*then));
+    return digests;
+}
+
+std::optional<std::string> Bases::reading(const PoUnit& u, const Entry& e) {
+    const auto digests = of(u, e);
+    const auto matches = [&](const std::optional<std::string>& then) {
+        return then && std::find(digests.begin(), digests.end(), base_digest(*then)) != digests.end();
+    };
+    std::vector<std::string> commits;
+    for (const auto& r : u.bases) commits.push_back(r.commit.empty() ? fallback_ : r.commit);
+    commits.push_back(fallback_);
+    for (const auto& c : commits)
+        if (auto then = at_commit(e, c); matches(then)) return then;
+    if (digests.empty()) return std::nullopt;
+    for (const auto& c : commits_changing(root_, e.file, kHistory))
+        if (auto then = at_commit(e, c); matches(then)) return then;
+    return std::nullopt;
+}
+
+std::optional<std::string> Bases::at_commit(const Entry& e, const std::string& commit) {
+    if (commit.empty() || commit == "unknown") return std::nullopt;
+    const std::string file(e.file), key = commit + ":" + file;
+    auto it = files_.find(key);
+    if (it == files_.end()) it = files_.emplace(key, file_at_commit(root_, commit, file)).first;
+    const auto text = it->second ? row_text(*it->second, e.name) : std::nullopt;
+    if (!text) return std::nullopt;
+    return reading_of(*text, is_template(e.name));
+}
+
+Changed changed_since_export(const std::string& text, const std::string& now, const std::vector<std::string>& bases) {
+    if (bases.empty()) return Changed::unknown;
+    const auto in_bases = [&](const std::string& s) { return std::find(bases.begin(), bases.end(), base_digest(s)) != bases.end(); };
+    const bool now_is_base = std::all_of(bases.begin(), bases.end(), [&](const std::string& b) { return b == base_digest(now); });
+    if (in_bases(text)) return now_is_base ? Changed::neither : Changed::tables;
+    return now_is_base ? Changed::file : Changed::both;
+}
+
+}  // namespace he::tool

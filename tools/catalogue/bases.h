@@ -1,0 +1,59 @@
+// The texts a translator's PO file was exported from, found by the records
+// its units carry (a digest of each text, the commit it was exported at)
+// in git's history of the tables, and what changed since on either side.
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "po.h"
+#include "table.h"
+
+namespace he::tool {
+
+// The texts the file was exported from, by what it records: each unit's
+// digests, and for a unit without them (an older export, or a record
+// removed) the text at the commit the file's other units record, else the
+// one its header records (a template refresh may have put today's commit
+// there), where git has it. An older export's record came with the unit's
+// comments from whatever template refreshed the file last, so that commit
+// is asked too.
+class Bases {
+  public:
+    Bases(const PoFile& po, const std::string& root);
+
+    // The digests of the text `e` had at export; empty where nothing says.
+    std::vector<std::string> of(const PoUnit& u, const Entry& e);
+
+    // The reading `e` had at export: at a commit the unit or the file
+    // records, else at the latest commit that changed its table and read so
+    // (a file that records no commit, as the repository's own copy), where
+    // git still has it and it matches the unit's digest.
+    std::optional<std::string> reading(const PoUnit& u, const Entry& e);
+
+    // Whether any unit records its text at export: a file with none was
+    // written by hand or by an older hecat.
+    bool recorded() const { return recorded_; }
+
+  private:
+    // How far back a text at export is looked for in a table's history.
+    static constexpr std::size_t kHistory = 200;
+
+    std::optional<std::string> at_commit(const Entry& e, const std::string& commit);
+
+    const std::string& root_;
+    std::string fallback_;
+    bool recorded_ = false;
+    std::map<std::string, std::optional<std::string>> files_;
+};
+
+// What changed since the file was exported.
+enum class Changed { neither, file, tables, both, unknown };
+
+// `text` the file's, `now` the tables', `bases` the digests at export.
+Changed changed_since_export(const std::string& text, const std::string& now, const std::vector<std::string>& bases);
+
+}  // namespace he::tool

@@ -1,0 +1,353 @@
+// The PO format read: a translator's file checked as bytes (its size, its
+// encoding, the zero byte) and then read with libgettextpo into units and
+// their records, each at its line in the file (po.h).
+#include "po.h"
+
+#include <gettext-po.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <map>
+
+#include "arguments.h"
+#include "files.h"
+#include "reading.h"
+#include "rules.h"
+#include "wording.h"
+
+
+namespace he::tool {
+
+namespace {
+
+std::vector<std::string>* g_read_errors = nullptr;
+std::size_t g_unkept_errors = 0;
+constexpr std::size_t kKeptErrors = 100;
+
+void on_error(int severity, po_message_t unit, const char* filename, std::size_t lineno, std::size_t, int,
+              const char* text) {
+    if (severity == PO_SEVERITY_WARNING) return;
+    std::string where = filename ? std::string(filename) : std::string("the PO file");
+    if (unit != nullptr && po_message_msgctxt(unit) != nullptr)
+        where = std::string(po_message_msgctxt(unit)) + ": " + where;
+    if (filename && lineno != static_cast<std::size_t>(-1)) where.append(":").append(std::to_string(lineno));
+    std::string message = where;
+    message.append(": ").append(text);
+    while (!message.empty() && message.back() == '\n') message.pop_back();
+    if (severity == PO_SEVERITY_FATAL_ERROR) {
+        // Nothing has been written when a file is read: stop here.
+        std::fprintf(stderr, "hecat: %s\n", message.c_str());
+        std::exit(2);
+    }
+    // A binary or foreign file gives an error a line: the first ones say enough.
+    if (g_read_errors->size() < kKeptErrors) g_read_errors->push_back(message);
+    else ++g_unkept_errors;
+}
+
+void on_error2(int severity, po_message_t m1, const char* f1, std::size_t l1, std::size_t c1, int ml1, const char* t1,
+               po_message_t m2, const char*, std::size_t l2, std::size_t, int, const char* t2) {
+    std::string text = std::string(t1) + " (" + t2;
+    if (l2 != 0 && l2 != static_cast<std::size_t>(-1)) text += " at line " + std::to_string(l2);
+    text += ")";
+    on_error(severity, m1 ? m1 : m2, f1, l1, c1, ml1, text.c_str());
+}
+
+
+// The raw file's lines, as a translator's editor numbers them.
+std::size_t line_at(const std::string& raw, std::size_t offset) {
+    return 1 + static_cast<std::size_t>(std::count(raw.begin(), raw.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
+}
+
+// A file in another encoding or charset than UTF-8, refused in one line
+// before gettext reads it (it stops without a word on a charset it cannot
+// convert, and gives UTF-16 an error a line); empty when there is none.
+std::string foreign(const std::string& raw, const std::string& path) {
+    // A byte order mark, or ASCII with a zero byte beside each character.
+    bool wide = raw.size() >= 16;
+    for (std::size_t i = 0; wide && i < std::min<std::size_t>(raw.size(), 64) / 2 * 2; i += 2)
+        wide = (raw[i] == '\0') != (raw[i + 1] == '\0');
+    if (wide || raw.starts_with("\xFF\xFE") || raw.starts_with("\xFE\xFF") || raw.starts_with(std::string_view("\0\0\xFE\xFF", 4)))
+        return path + ": is in UTF-16 or UTF-32; save it as UTF-8";
+    // The header's charset, as gettext reads it.
+    const auto field = raw.find("\n\"Content-Type:");
+    if (const auto at = raw.find("charset=", field); field < raw.find("\nmsgctxt") && at < raw.find('\n', field + 1)) {
+        std::size_t end = at + 8;
+        while (end < raw.size() && (std::isalnum(static_cast<unsigned char>(raw[end])) || raw[end] == '-' || raw[end] == '_'))
+            ++end;
+        std::string charset = raw.substr(at + 8, end - at - 8);
+        std::string lower = charset;
+        for (auto& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (!lower.empty() && lower != "utf-8" && lower != "utf8" && lower != "charset")
+            return path + ":" + std::to_string(line_at(raw, at)) + ": is in the charset " + charset + "; save it as UTF-8";
+    }
+    for (std::size_t i = 0; i < raw.size();) {
+        const auto [cp, width] = cp1255::utf8_char(raw, i);
+        if (width == 0)
+            return path + ":" + std::to_string(line_at(raw, i)) + ": is not UTF-8 (a byte that starts no UTF-8 character); save it as UTF-8";
+        i += width;
+    }
+    return {};
+}
+
+// gettext keeps a text only up to its first zero byte, so a string holding
+// one would be imported cut short without a word. It is found however it is
+// written: raw, or an escape whose low byte is zero (gettext keeps the low
+// byte of "\400", "\x100", "\x1000"). Comments are not strings: "\0" there is
+// only text.
+void find_zero_bytes(const std::string& raw, const std::string& path, std::vector<std::string>& errors) {
+    const auto said = [&](std::size_t at, std::string_view written) {
+        std::string message = path + ":" + std::to_string(line_at(raw, at)) + ": holds the zero byte (U+0000 NULL, written ";
+        message.append(written);
+        message += "), which would end the text there; a text may not carry it";
+        errors.push_back(std::move(message));
+    };
+    for (std::size_t start = 0; start < raw.size();) {
+        std::size_t end = raw.find('\n', start);
+        if (end == std::string::npos) end = raw.size();
+        const std::size_t first = raw.find_first_not_of(" \t", start);
+        const bool comment = first < end && raw[first] == '#';
+        bool quoted = false;
+        for (std::size_t i = start; !comment && i < end; ++i) {
+            const char c = raw[i];
+            if (c == '\0') {
+                said(i, "as a raw byte");
+            } else if (c == '"') {
+                quoted = !quoted;
+            } else if (c == '\\' && quoted && i + 1 < end) {
+                const std::size_t from = i;
+                const char k = raw[++i];
+                unsigned low = 1;
+                if (k >= '0' && k <= '7') {  // up to three octal digits
+                    unsigned value = 0;
+                    for (std::size_t n = 0; n < 3 && i < end && raw[i] >= '0' && raw[i] <= '7'; ++n, ++i)
+                        value = value * 8 + static_cast<unsigned>(raw[i] - '0');
+                    low = value & 0xFF;
+                    --i;
+                } else if (k == 'x' && i + 1 < end && std::isxdigit(static_cast<unsigned char>(raw[i + 1]))) {
+                    // Any number of hex digits; the low byte is the last two.
+                    unsigned value = 0;
+                    for (++i; i < end && std::isxdigit(static_cast<unsigned char>(raw[i])); ++i)
+                        value = ((value << 4) | static_cast<unsigned>(std::isdigit(static_cast<unsigned char>(raw[i]))
+                                                                            ? raw[i] - '0'
+                                                                            : (raw[i] | 0x20) - 'a' + 10)) & 0xFF;
+                    low = value;
+                    --i;
+                }
+                if (low == 0) said(from, std::string_view(raw).substr(from, i + 1 - from));
+            }
+        }
+        start = end + 1;
+    }
+}
+
+// The line of each unit's first keyword (msgctxt, or msgid where it has
+// none), by its msgctxt as written plainly, in file order; gettext says only
+// where a unit's source reference points.
+std::map<std::string, std::vector<std::size_t>> unit_lines(const std::string& raw) {
+    std::map<std::string, std::vector<std::size_t>> lines;
+    std::size_t line = 1;
+    bool after_context = false;
+    for (std::size_t start = 0; start < raw.size(); ++line) {
+        std::size_t end = raw.find('\n', start);
+        if (end == std::string::npos) end = raw.size();
+        std::string_view l(raw.data() + start, end - start);
+        if (l.starts_with("#~ ")) l.remove_prefix(3);
+        if (l.starts_with("msgctxt \"")) {
+            const auto close = l.find('"', 9);
+            lines[std::string(l.substr(9, close == std::string_view::npos ? 0 : close - 9))].push_back(line);
+            after_context = true;
+        } else if (l.starts_with("msgid ")) {
+            if (!after_context) lines[""].push_back(line);
+            after_context = false;
+        }
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string header_field(const char* header, const char* name) {
+    char* value = po_header_field(header, name);
+    if (value == nullptr) return {};
+    std::string out(value);
+    std::free(value);
+    return out;
+}
+
+// The file read once, at most kLargestPoFile bytes: a FIFO or a process
+// substitution gives its bytes only once, and /dev/zero never ends.
+std::optional<std::string> read_bounded(const std::string& path, std::string& why) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        why = path + ": cannot be read: " + std::strerror(errno);
+        return std::nullopt;
+    }
+    std::string out;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) why = path + ": cannot be read: " + std::strerror(errno);
+        if (n <= 0) break;
+        out.append(buffer, static_cast<std::size_t>(n));
+        if (out.size() > kLargestPoFile) {
+            why = path + ": is larger than " + std::to_string(kLargestPoFile >> 20) +
+                  " MiB, far more than a PO file of this catalogue; not read";
+            break;
+        }
+    }
+    ::close(fd);
+    if (!why.empty()) return std::nullopt;
+    return out;
+}
+
+// The bytes in a temporary file for gettext, which reads a file by its name;
+// its name, or "" when it could not be made.
+std::string temporary_copy(const std::string& raw) {
+    const char* tmpdir = std::getenv("TMPDIR");
+    std::string name = std::string(tmpdir && *tmpdir ? tmpdir : "/tmp") + "/hecat-po-XXXXXX";
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) return {};
+    std::size_t done = 0;
+    while (done < raw.size()) {
+        const ssize_t n = ::write(fd, raw.data() + done, raw.size() - done);
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    if (done == raw.size()) return name;
+    ::unlink(name.c_str());
+    return {};
+}
+
+void read_header(po_file_t file, const std::string& path, PoFile& out) {
+    // The header comes as a copy of its own, as each of its fields does.
+    char* header = const_cast<char*>(po_file_domain_header(file, nullptr));
+    if (header == nullptr) return;
+    out.commit = header_field(header, "X-Hecat-Commit");
+    out.exported_units = static_cast<std::size_t>(std::strtoul(header_field(header, "X-Hecat-Units").c_str(), nullptr, 10));
+    std::free(header);
+    (void)path;
+}
+
+// A comment's lines, each without its "#" and the blank after it.
+std::vector<std::string> comment_lines(const char* comments) {
+    std::vector<std::string> lines;
+    std::string_view c(comments ? comments : "");
+    while (!c.empty()) {
+        const auto end = c.find('\n');
+        std::string_view l = c.substr(0, end);
+        if (l.starts_with(" ")) l.remove_prefix(1);
+        lines.emplace_back(l);
+        if (end == std::string_view::npos) break;
+        c.remove_prefix(end + 1);
+    }
+    return lines;
+}
+
+// The record a comment line holds: "hecat-base: DIGEST [COMMIT]"; an empty
+// digest where it holds none.
+BaseRecord record(std::string_view line) {
+    const auto hex = [](std::string_view s) {
+        return std::all_of(s.begin(), s.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+    };
+    if (!line.starts_with("hecat-base: ")) return {};
+    line.remove_prefix(12);
+    const std::string_view digest = line.substr(0, line.find(' '));
+    const std::string_view commit = digest.size() < line.size() ? line.substr(digest.size() + 1) : std::string_view();
+    if (digest.size() != 16 || !hex(digest) || !hex(commit)) return {};
+    return {std::string(digest), std::string(commit)};
+}
+
+void read_units(po_file_t file, const std::string& raw, PoFile& out) {
+    auto lines = unit_lines(raw);
+    std::map<std::string, std::size_t> taken;
+    po_message_iterator_t it = po_message_iterator(file, nullptr);
+    while (po_message_t m = po_next_message(it)) {
+        const char* msgid = po_message_msgid(m);
+        const char* context = po_message_msgctxt(m);
+        if (context == nullptr && msgid[0] == '\0') continue;  // the header
+        PoUnit unit{context ? context : "", msgid, po_message_msgstr(m), {}, {}, false, po_message_is_fuzzy(m) != 0,
+                    po_message_is_obsolete(m) != 0, 0};
+        // Line breaks: \n as translators' tools write them, \r as older exports did.
+        std::string breaks;
+        for (std::size_t i = 0; i < unit.msgstr.size(); ++i) {
+            const char c = unit.msgstr[i];
+            breaks += c == '\n' ? '\r' : c;
+            if (c == '\r' && i + 1 < unit.msgstr.size() && unit.msgstr[i + 1] == '\n') ++i;
+        }
+        unit.msgstr = std::move(breaks);
+        for (auto& l : comment_lines(po_message_comments(m))) {
+            if (BaseRecord r = record(l); !r.digest.empty()) {
+                if (std::find(unit.bases.begin(), unit.bases.end(), r) == unit.bases.end()) unit.bases.push_back(std::move(r));
+            } else {
+                unit.comments.push_back(std::move(l));
+            }
+        }
+        // Older exports recorded the text in an extracted comment, which the
+        // tools that refresh a file take from the new template.
+        if (unit.bases.empty())
+            for (const auto& l : comment_lines(po_message_extracted_comments(m)))
+                if (BaseRecord r = record(l); !r.digest.empty() && unit.bases.empty()) {
+                    unit.bases.push_back(std::move(r));
+                    unit.extracted_record = true;
+                }
+        if (const auto found = lines.find(unit.context); found != lines.end() && taken[unit.context] < found->second.size())
+            unit.line = found->second[taken[unit.context]++];
+        (unit.obsolete ? out.obsolete : out.units).push_back(std::move(unit));
+    }
+    po_message_iterator_free(it);
+}
+
+}  // namespace
+
+PoFile po_read(const std::string& path) {
+    PoFile out;
+    out.path = path;
+    std::string why;
+    std::optional<std::string> raw = read_bounded(path, why);
+    if (!raw) {
+        out.errors.push_back(why);
+        return out;
+    }
+    if (raw->starts_with("\xEF\xBB\xBF")) raw->erase(0, 3);
+    if (const std::string bad = foreign(*raw, path); !bad.empty()) {
+        out.errors.push_back(bad);
+        return out;
+    }
+    find_zero_bytes(*raw, path, out.errors);
+    if (!out.errors.empty()) return out;
+    const std::string copy = temporary_copy(*raw);
+    if (copy.empty()) {
+        out.errors.push_back(path + ": cannot be copied for reading into " + (std::getenv("TMPDIR") ? "$TMPDIR" : "/tmp"));
+        return out;
+    }
+    g_read_errors = &out.errors;
+    g_unkept_errors = 0;
+    const po_xerror_handler handler{on_error, on_error2};
+    po_file_t file = po_file_read(copy.c_str(), &handler);
+    out.unkept_errors = g_unkept_errors;
+    ::unlink(copy.c_str());
+    for (auto& e : out.errors)
+        if (e.starts_with(copy)) e = path + e.substr(copy.size());
+    g_read_errors = nullptr;
+    if (file == nullptr) {
+        if (out.errors.empty()) out.errors.push_back(path + ": cannot be read as a PO file");
+        return out;
+    }
+    read_header(file, path, out);
+    read_units(file, *raw, out);
+    po_file_free(file);
+    out.text = std::move(*raw);
+    if (out.units.empty() && out.errors.empty())
+        out.errors.push_back(path + ": holds no unit; export one with hecat export --format po");
+    return out;
+}
+
+}  // namespace he::tool
