@@ -26,9 +26,10 @@
 // of it, and Buffer comes back.
 using HeExport = char* HE_WINAPI (*)(char* Buffer, int MaxLen);
 
-// The builds that test the copy under sanitizers and the fuzzer set
-// HE_NO_RULES: the same rows are held to the rules by the builds of the DLLs
-// and of the tools, and the rules cost most of the compiler's time.
+// The tables compiled for this machine's tests, and the builds that test the
+// copy under sanitizers and the fuzzer, set HE_NO_RULES: the same rows are
+// held to the rules by the builds of the DLLs and by hecat check, and the
+// rules cost most of the compiler's time.
 #if defined(HE_NO_RULES)
 #define HE_CHECK_ROW(Name, Family, Open, Text, English)
 #else

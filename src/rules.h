@@ -332,7 +332,7 @@ constexpr void check_conventions(const Entry& e, Fail& fail) {
     fail(lone_slash && !is_template(e.name),
          [](Message& m) { m << "alternatives are joined by \" / \", with a blank on each side"; });
     // The English itself, without the explanation a gloss may add in parentheses.
-    wording::each_item(e.gloss.substr(0, e.gloss.find(" (")), ' ', [&](std::string_view word) {
+    wording::each_item(split_gloss(e).first, ' ', [&](std::string_view word) {
         while (!word.empty() && wording::mark(word.back())) word.remove_suffix(1);
         for (const std::string_view latin : kLatinNames)
             fail(word == latin && !wording::holds(wording::words_of(e.utf8), latin), [&](Message& m) {

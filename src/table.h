@@ -4,6 +4,7 @@
 
 #include <span>
 #include <string_view>
+#include <utility>
 
 namespace he {
 
@@ -21,6 +22,25 @@ struct Entry {
 // A row's file as the compiler names it (__FILE__), from the repository's top.
 constexpr std::string_view source_file(std::string_view path) {
     return path.starts_with("./") ? path.substr(2) : path;
+}
+
+// An entry's English without the explanation a row may add at its end in
+// parentheses ("Open (opening)"): {English, explanation}. The closing part in
+// parentheses explains the English only where the text itself has fewer
+// parentheses than the gloss: "Memory required (Mb)", whose text carries
+// "(Mb)", is all English, and so is a template's "(W=%d, H=%d)".
+constexpr std::pair<std::string_view, std::string_view> split_gloss(const Entry& e) {
+    const std::string_view gloss = e.gloss;
+    const auto parentheses = [](std::string_view s) {
+        std::size_t n = 0;
+        for (const char c : s) n += c == '(' || c == ')';
+        return n;
+    };
+    const auto open = gloss.rfind(" (");
+    if (!gloss.ends_with(")") || open == std::string_view::npos || open == 0) return {gloss, {}};
+    const auto note = gloss.substr(open + 2, gloss.size() - open - 3);
+    if (note.find_first_of("()") != std::string_view::npos || parentheses(e.text) >= parentheses(gloss)) return {gloss, {}};
+    return {gloss.substr(0, open), note};
 }
 
 // The identity entries, in the order of their table.

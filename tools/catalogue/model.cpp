@@ -43,18 +43,6 @@ Family family_of(const Entry& e) {
     return find_family(e.family).value();
 }
 
-std::pair<std::string_view, std::string_view> split_gloss(const Entry& e) {
-    const std::string_view gloss = e.gloss;
-    const auto parentheses = [](std::string_view s) {
-        return std::count_if(s.begin(), s.end(), [](char c) { return c == '(' || c == ')'; });
-    };
-    const auto open = gloss.rfind(" (");
-    if (!gloss.ends_with(")") || open == std::string_view::npos || open == 0) return {gloss, {}};
-    const auto note = gloss.substr(open + 2, gloss.size() - open - 3);
-    if (note.find_first_of("()") != std::string_view::npos || parentheses(e.text) >= parentheses(gloss)) return {gloss, {}};
-    return {gloss.substr(0, open), note};
-}
-
 std::string fill_sample(std::string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {

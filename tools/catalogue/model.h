@@ -65,12 +65,7 @@ unsigned ordinal_of(std::string_view name);
 // The family of a row (families.inc).
 Family family_of(const Entry& e);
 
-// An entry's English without the explanation a row may add at its end in
-// parentheses ("Open (opening)"): {English, explanation}. The closing part in
-// parentheses explains the English only where the text itself has fewer
-// parentheses than the gloss: "Memory required (Mb)", whose text carries
-// "(Mb)", is all English, and so is a template's "(W=%d, H=%d)".
-std::pair<std::string_view, std::string_view> split_gloss(const Entry& e);
+using he::split_gloss;
 
 // A template filled the way the editor fills it, with sample values: 42 for
 // "%d", "photo.jpg" for "%s", 3.14 for "%.2f", 3.140000 for "%f", whether
