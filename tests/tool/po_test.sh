@@ -338,9 +338,9 @@ ms=$((($(date +%s%N) - started) / 1000000))
 # that laying out the text's readings before its length was checked cost.
 ok "a 16 KB text of short words: refused within 30 s (took $ms ms)" [ "$ms" -lt 30000 ]
 while IFS='|' read -r entry typed says; do
-    cp "$work/he.po" "$work/spec.po"
-    edit "$work/spec.po" "$entry" "$typed"
-    refused "$entry typed \"$typed\"" "$work/spec.po" "$entry: has the specifiers $says"
+    cp "$work/he.po" "$work/specifier.po"
+    edit "$work/specifier.po" "$entry" "$typed"
+    refused "$entry typed \"$typed\"" "$work/specifier.po" "$entry: has the specifiers $says"
 done <<'EOF'
 GetTrFmtOpacity|אטימות : %99999999999$d%%|"%? %%" where the editor passes "%d %%", in that order
 GetTrFmtOpacity|אטימות : %4294967297$d%%|"%? %%" where the editor passes "%d %%", in that order
