@@ -34,12 +34,19 @@ copy_sources() {  # copy_sources NAME
 
 # broken CASE FILE ENTRY NEW_TEXT RULE_FRAGMENT [catalogue]: gives ENTRY's row
 # the text NEW_TEXT; the rule is one of its table's rows, or with "catalogue"
-# one of the whole catalogue.
+# one of the whole catalogue. A row's rules read that row alone, so for them
+# the table keeps only the broken row, at its line (the others become blank
+# lines): the compiler checks one row instead of hundreds.
 broken() {
     local case=$1 file=$2 entry=$3 text=$4 rule=$5 unit=${6:-}
     copy_sources "$case"
-    NEW="$text" perl -i -pe 's/^((?:FIXED|OPEN)\('"$entry"',\s*)"(?:[^"\\]|\\.)*"/$1"$ENV{NEW}"/' \
-        "$work/$case/$file"
+    NEW="$text" ONLY="${unit:-$entry}" perl -i -pe '
+        if (/^(FIXED|OPEN)\((\w+),/) {
+            $blank = $ENV{ONLY} ne "catalogue" && $2 ne $ENV{ONLY};
+            s/^((?:FIXED|OPEN)\('"$entry"',\s*)"(?:[^"\\]|\\.)*"/$1"$ENV{NEW}"/;
+        }
+        if ($blank) { $blank = !/\)\s*$/; $_ = "\n"; }  # a row ends with its ")"
+        ' "$work/$case/$file"
     local line
     line=$(grep -n "($entry," "$work/$case/$file" | cut -d: -f1)
     [ -n "$unit" ] || unit=$(basename "$file" .inc)
