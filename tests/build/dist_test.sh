@@ -8,10 +8,12 @@
 # from where the command was typed; bad certificates, keys and timestamp
 # servers, and timestamps that do not verify, are refused with nothing
 # written; cmake --install puts the licence and notice beside the
-# documentation.
-#   dist_test.sh SOURCE_DIR OBJDUMP   (an objdump that reads 32-bit and 64-bit PE files)
+# documentation. The archive's 64-bit DLL, built in another folder from
+# another copy of the sources, has the bytes of the checkout's own build.
+#   dist_test.sh SOURCE_DIR OBJDUMP BUILT_X64_DLL
+#   (OBJDUMP: one that reads 32-bit and 64-bit PE files)
 set -u
-source_dir=$1 objdump=$2
+source_dir=$1 objdump=$2 built_x64=$3
 source "$(dirname "$0")/../common/checks.sh"
 tree=$work/tree
 # The working tree as it stands, committed in a repository of its own.
@@ -47,6 +49,7 @@ mkdir "$work/unsigned"
 (cd "$work/unsigned" && unzip -q "$work/one/$zip")
 files=$work/unsigned/$name
 ok "the checksums hold" sh -c "cd '$files' && sha256sum --quiet -c SHA256SUMS"
+ok "the x64 DLL built elsewhere is the checkout's, byte for byte" cmp "$files/x64/DLLTranslation_HE.dll" "$built_x64"
 for f in LICENSE NOTICE README.txt SHA256SUMS; do
     ok "$f has CRLF line endings" [ "$(grep -c $'\r$' "$files/$f")" -eq "$(wc -l <"$files/$f")" ]
 done
