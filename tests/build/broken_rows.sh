@@ -13,18 +13,20 @@ passed=0 failed=0
 
 # Compiles part of copy $1: the exports of table $2 (a family's name), or
 # with "catalogue" the check of the whole catalogue; the compiler's output in
-# $1.log.
+# $1.log. As in the build, the table's unit takes export.h precompiled: the
+# unbroken copy's (the copies differ only in their tables and export list).
 compile() {
-    local copy=$work/$1 unit=$work/$1/gen/$2.cpp
+    local copy=$work/$1 unit=$work/$1/gen/$2.cpp header=()
     if [ "$2" = catalogue ]; then
         unit=$copy/src/catalogue_check.cpp
     else
-        printf '#include "export.h"\n#define HE_ROW(Name, Family, Open, Text, English) HE_EXPORT(Name, Family, Open, Text, English)\n#define HE_TABLE_%s\n#include "catalogue/tables.inc"\n' "$2" >"$unit"
+        printf '#define HE_ROW(Name, Family, Open, Text, English) HE_EXPORT(Name, Family, Open, Text, English)\n#define HE_TABLE_%s\n#include "catalogue/tables.inc"\n' "$2" >"$unit"
+        header=(-Winvalid-pch -include "$work/export_pch.h")
     fi
     cmake -DNAMES="$copy/exports/catalogue.txt" -DARCH=native -DOUT_DIR="$copy/gen" \
           -P "$copy/cmake/module_def.cmake" >"$copy.log" 2>&1 &&
         "$copy/cmake/compile" "$compiler" -std=c++20 -fsyntax-only -ffile-prefix-map="$copy"=. -I"$copy/src" -I"$copy/gen" \
-                              "$unit" >"$copy.log" 2>&1
+                              "${header[@]}" "$unit" >"$copy.log" 2>&1
 }
 
 copy_sources() {  # copy_sources NAME
@@ -65,6 +67,12 @@ expect_failure() {  # expect_failure CASE UNIT MESSAGE
 }
 
 copy_sources unbroken
+cmake -DNAMES="$work/unbroken/exports/catalogue.txt" -DARCH=native -DOUT_DIR="$work/unbroken/gen" \
+      -P "$work/unbroken/cmake/module_def.cmake" >/dev/null &&
+    printf '#include "export.h"\n' >"$work/export_pch.h" &&
+    "$compiler" -std=c++20 -x c++-header -I"$work/unbroken/src" -I"$work/unbroken/gen" \
+                "$work/export_pch.h" -o "$work/export_pch.h.gch" ||
+    { echo "FAIL export.h does not compile"; exit 1; }
 if compile unbroken menus && compile unbroken catalogue; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL the unbroken copy:"; head "$work/unbroken.log"; fi
 
 # One broken row per class of rule, in parallel pairs; the wording's rules

@@ -110,11 +110,11 @@ ok "fuzzy and empty units change nothing" unchanged
 rebase() {  # rebase PO ENTRY TEXT: records TEXT as the one ENTRY was exported with, at $then
     BASE="$(digest "$3") $then" ENTRY="$2" perl -0 -i -pe 's/# hecat-base: [^\n]*\n((?:#[^\n]*\n)*msgctxt "\Q$ENV{ENTRY}\E"\n)/# hecat-base: $ENV{BASE}\n$1/' "$1"
 }
-digest() { python3 -c 'import sys
-h = 14695981039346656037
-for b in sys.argv[1].encode():
-    h = ((h ^ b) * 1099511628211) % 2**64
-print("%016x" % h)' "$1"; }
+# digest TEXT: hecat's digest of a text, FNV-1a of its UTF-8 bytes in 64 bits
+# (perl's integers wrap as the hash does; the offset basis written signed).
+digest() { perl -e 'use integer; my $h = -3750763034362895579;
+for (unpack("C*", $ARGV[0])) { $h ^= $_; $h *= 1099511628211; }
+printf("%016x\n", $h);' "$1"; }
 history() {  # fresh, in a repository whose first commit has the older texts ($then)
     fresh
     local git="git -c user.name=t -c user.email=t@t -C $work/repo"
