@@ -11,6 +11,9 @@ work=$(mktemp -d) || exit 1
 trap 'rm -rf "$work"' EXIT
 passed=0 failed=0
 
+# The copy's derived files (gen/), from its export list as the build derives them.
+derive() { cmake -DNAMES="$1/exports/catalogue.txt" -DARCH=native -DOUT_DIR="$1/gen" -P "$1/cmake/module_def.cmake"; }
+
 # Compiles part of copy $1: the exports of table $2 (a family's name), or
 # with "catalogue" the check of the whole catalogue; the compiler's output in
 # $1.log. As in the build, the table's unit takes export.h precompiled: the
@@ -23,8 +26,7 @@ compile() {
         printf '#define HE_ROW(Name, Family, Open, Text, English) HE_EXPORT(Name, Family, Open, Text, English)\n#define HE_TABLE_%s\n#include "catalogue/tables.inc"\n' "$2" >"$unit"
         header=(-Winvalid-pch -include "$work/export_pch.h")
     fi
-    cmake -DNAMES="$copy/exports/catalogue.txt" -DARCH=native -DOUT_DIR="$copy/gen" \
-          -P "$copy/cmake/module_def.cmake" >"$copy.log" 2>&1 &&
+    derive "$copy" >"$copy.log" 2>&1 &&
         "$copy/cmake/compile" "$compiler" -std=c++20 -fsyntax-only -ffile-prefix-map="$copy"=. -I"$copy/src" -I"$copy/gen" \
                               "${header[@]}" "$unit" >"$copy.log" 2>&1
 }
@@ -67,8 +69,7 @@ expect_failure() {  # expect_failure CASE UNIT MESSAGE
 }
 
 copy_sources unbroken
-cmake -DNAMES="$work/unbroken/exports/catalogue.txt" -DARCH=native -DOUT_DIR="$work/unbroken/gen" \
-      -P "$work/unbroken/cmake/module_def.cmake" >/dev/null &&
+derive "$work/unbroken" >/dev/null &&
     printf '#include "export.h"\n' >"$work/export_pch.h" &&
     "$compiler" -std=c++20 -x c++-header -I"$work/unbroken/src" -I"$work/unbroken/gen" \
                 "$work/export_pch.h" -o "$work/export_pch.h.gch" ||
