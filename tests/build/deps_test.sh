@@ -31,14 +31,22 @@ case " $* " in
 *) echo "installed" ;;
 esac
 EOF
+# dpkg-query -W as the real one answers: a line for each package it knows;
+# for one it has never heard of, a message and exit status 1.
 cat >"$bin/dpkg-query" <<'EOF'
 #!/bin/sh
 shift 2
+status=0
 for p; do
     case $p in *:*) ;; *) p=$p:amd64 ;; esac
-    grep -qx "$p" "$case_dir/installed" 2>/dev/null && echo "$p=ii "
+    if grep -qx "$p" "$case_dir/installed" 2>/dev/null; then
+        echo "$p=ii "
+    else
+        echo "dpkg-query: no packages found matching $p" >&2
+        status=1
+    fi
 done
-exit 0
+exit $status
 EOF
 cat >"$bin/dpkg" <<'EOF'
 #!/bin/sh
@@ -69,7 +77,7 @@ run() {
     export case_dir=$work/$1
     mkdir -p "$case_dir"
     [ -f "$case_dir/installed" ] || : >"$case_dir/installed"
-    PATH=$bin:$PATH HE_DEPS_PAUSE=0 HE_DEBIAN_RELEASE=bookworm \
+    PATH=$bin:$PATH HE_DEPS_PAUSE=0 HE_DEBIAN_RELEASE=bookworm HE_DEPS_LOG=$case_dir/apt.log \
         "$top/tools/deps" cmake wine wine32:i386 >"$case_dir/out" 2>&1
     echo $? >"$case_dir/status"
 }
@@ -78,7 +86,7 @@ said() { grep -q -- "$2" "$work/$1/out"; }
 status() { [ "$(cat "$work/$1/status")" = "$2" ]; }
 lines() { [ "$(grep -c '^dev:' "$work/$1/out")" = "$2" ]; }
 installs() { grep '^apt-get install' "$work/$1/calls" | grep -v ' -s '; }
-last_install() { [ "$(installs "$1" | tail -n 1)" = "apt-get install -y -q $2" ]; }
+last_install() { [ "$(installs "$1" | tail -n 1)" = "apt-get install -y -q --no-install-recommends $2" ]; }
 not() { ! "$@"; }
 
 # Everything installed: apt is not asked.
@@ -92,13 +100,15 @@ run plain
 ok "plain: i386 is added" test "$(calls plain 'add-architecture i386')" = 1
 ok "plain: one refresh" test "$(calls plain ' update')" = 1
 ok "plain: installs the three" last_install plain "cmake wine wine32:i386"
-ok "plain: says no more than what it installs" lines plain 0
+ok "plain: says what it installs and that it did, in two lines" lines plain 2
+ok "plain: names apt's log, and keeps apt's words there" said plain "apt's log: $work/plain/apt.log"
+ok "plain: apt's own output is in the log, not on the terminal" not said plain '^installed$'
 
 # The index fails every time: tried three times, said in one line, then installed.
 mkdir -p "$work/index" && printf '%s\n' "$index_failure" >"$work/index/update-fails"
 run index
 ok "index: refresh tried three times" test "$(calls index ' update')" = 3
-ok "index: one line naming the failure" lines index 1
+ok "index: one line naming the failure, two for the install" lines index 3
 ok "index: the line says what apt said" said index "could not be refreshed after 3 tries (Failed to fetch .*Mirror sync in progress?)"
 ok "index: the mirror's address is left out" not said index "IP: 203"
 ok "index: installs with the indexes at hand" last_install index "cmake wine wine32:i386"
@@ -111,7 +121,7 @@ run held
 ok "held: installs against bookworm" last_install held "-t bookworm cmake wine wine32:i386"
 ok "held: one real install, no other" test "$(installs held | wc -l)" = 1
 ok "held: says why, and that nothing is downgraded" said held "do not match this machine's libraries (Error, pkgProblemResolver.*); installing against bookworm alone.*downgrades nothing"
-ok "held: two lines in all (index, resolution)" lines held 2
+ok "held: four lines in all (index, resolution, install)" lines held 4
 
 # The stable release would downgrade: never taken; the 32-bit set is left out, its cost named.
 mkdir -p "$work/down"
@@ -128,6 +138,13 @@ for plan in plain target rest; do
     printf '%s\n' "$held_broken" >"$work/stuck/$plan" && touch "$work/stuck/$plan.fails"
 done
 run stuck
+mkdir -p "$work/absent"
+for plan in plain target rest; do
+    echo "E: Unable to locate package wine" >"$work/absent/$plan" && touch "$work/absent/$plan.fails"
+done
+run absent
+ok "absent: one line naming the package the mirror lacks" said absent "^dev: cannot install cmake wine wine32:i386: Unable to locate package wine"
+ok "absent: status 2, nothing installed" test "$(cat "$work/absent/status")" = 2 -a "$(installs absent | wc -l)" = 0
 ok "stuck: status 2" status stuck 2
 ok "stuck: nothing installed" test "$(installs stuck | wc -l)" = 0
 ok "stuck: one line naming the packages" said stuck "^dev: cannot install cmake wine wine32:i386: Error, pkgProblemResolver"
