@@ -212,6 +212,34 @@ done
 ok "update (copy): the file still records no commit and no date" sh -c \
     "! grep -q '^\"X-Hecat-Commit\|^# hecat-base: [0-9a-f]* ' '$work/updated.po' && grep -qxF '\"PO-Revision-Date: \\n\"' '$work/updated.po'"
 
+# A message of two lines changed in the file and in the tables: the import's
+# conflict and the update's note show its line break as the mark hecat list
+# uses, so no line hecat prints carries a control character and the updated
+# file stays one gettext reads.
+fresh
+git="git -c user.name=t -c user.email=t@t -C $work/repo"
+$git init -q && $git add -A && $git commit -qm then
+(cd "$work/repo" && "$hecat" export --format po --output "$work/multi.po")
+reword "$work/multi.po" GetTrDlgMain4 "להשתמש" "לעבור"
+sed -i 's/להשתמש בתצורת"/להשתמש כעת בתצורת"/' "$work/repo/src/catalogue/messages.inc" "$work/repo/tests/data/texts.txt"
+$git commit -qam now && rm -rf "$work/before" && cp -r "$work/repo" "$work/before"
+import "$work/multi.po"
+ok "a multi-line conflict: refused, its texts shown with the line-break mark and no control character" sh -c \
+    "[ $status -ne 0 ] && grep -q 'GetTrDlgMain4.*בשקיפות⏎האם' '$work/out' && ! LC_ALL=C grep -q '[[:cntrl:]]' '$work/out'"
+$git config core.fsmonitor "$work/monitor.sh" && printf '#!/bin/sh\ntouch "%s/monitor-ran"\n' "$work" >"$work/monitor.sh" && chmod +x "$work/monitor.sh"
+(cd "$work/repo" && "$hecat" update "$work/multi.po" >"$work/out" 2>&1)
+ok "a multi-line conflict updated: msgfmt -c accepts the file, the note on one comment line" sh -c \
+    "msgfmt -c -o /dev/null '$work/multi.po' && grep -q '^#\\. Changed in the tables.*בשקיפות⏎האם ברצונך להשתמש כעת' '$work/multi.po'"
+(cd "$work/repo" && "$hecat" export --format po --output "$work/monitored.po" && "$hecat" import "$work/monitored.po") >/dev/null 2>&1
+ok "the checkout's file-system monitor never runs: git is asked with it off" test ! -e "$work/monitor-ran"
+# An English gloss whose explanation holds a line break cannot add lines to
+# the file: its comment shows the mark.
+fresh
+sed -i 's/^\(OPEN(GetTrMnuNew, *"[^"]*", *\)"New")/\1"New (the first\\n#~ msgid \\"injected\\")")/' "$work/repo/src/catalogue/menus.inc"
+(cd "$work/repo" && "$hecat" export --format po --output "$work/gloss.po")
+ok "a line break in a gloss: the export is one gettext reads, and adds no line" sh -c \
+    "msgfmt -c -o /dev/null '$work/gloss.po' && ! grep -q '^#~' '$work/gloss.po' && grep -qF 'Meaning: the first⏎#~ msgid' '$work/gloss.po'"
+
 # The translators' copies in the repository follow the tables: the template
 # is the export's, and hecat update would leave po/he.po as it is, which
 # holds no translation the tables lack (import it first).

@@ -1,5 +1,6 @@
 // The checkout hecat serves, as git knows it (checkout.h). git runs without
-// a shell, on the folder named, whatever repository the environment names.
+// a shell, on the folder named, whatever repository the environment names
+// and whatever programs the checkout's settings name.
 #include "checkout.h"
 
 #include <fcntl.h>
@@ -18,9 +19,12 @@ extern char** environ;
 namespace he::tool {
 namespace {
 
-// What `git -C folder ARGUMENTS...` prints, or nothing when it fails.
+// What `git -C folder ARGUMENTS...` prints, or nothing when it fails. The
+// checkout's own settings run no program of theirs: no file-system monitor,
+// no hook.
 std::optional<std::string> git(const std::string& folder, std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"git", "-C", folder});
+    arguments.insert(arguments.begin(),
+                     {"git", "-c", "core.fsmonitor=false", "-c", "core.hooksPath=/dev/null", "-C", folder});
     std::vector<char*> argv;
     for (auto& a : arguments) argv.push_back(a.data());
     argv.push_back(nullptr);

@@ -307,8 +307,7 @@ std::map<std::string, UnitState, std::less<>> unit_states(const PoFile& po, cons
         } else if (changed == Changed::both || changed == Changed::unknown) {
             s.fuzzy = true;
             if (const auto then = bases.reading(u, was)) s.previous = *then;
-            std::string shown = today;
-            for (auto& c : shown) c = c == '\r' ? '\n' : c;
+            const std::string shown = visible(today);  // a comment line ends at a line break
             s.note = (changed == Changed::both ? "Changed in the tables since this file was made" : "No record of the text this file was made from") +
                      std::string(": the tables now read \"") + shown +
                      "\". This file's text is kept and marked fuzzy: settle it, then remove the fuzzy mark.";

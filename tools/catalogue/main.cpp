@@ -88,8 +88,8 @@ Args parse(int argc, char** argv, const std::map<std::string, bool>& known /* op
 
 // A finding as its line: "file:line: Name: message", without the parts it lacks.
 std::string line_of(const Finding& f) {
-    return f.where + (f.where.empty() ? "" : ": ") + f.name + (f.name.empty() ? "" : ": ") + (f.advice ? "warning: " : "") +
-           f.message;
+    return visible(f.where + (f.where.empty() ? "" : ": ") + f.name + (f.name.empty() ? "" : ": ") +
+                   (f.advice ? "warning: " : "") + f.message);
 }
 
 // Says the first finding of the reader in one line; 2.
@@ -254,8 +254,8 @@ int export_rows(const Args& args) {
 void print(const std::vector<ImportFinding>& list, std::size_t at_most = SIZE_MAX) {
     for (std::size_t i = 0; i < list.size() && i < at_most; ++i) {
         const auto& f = list[i];
-        std::printf("%s%s%s%s%s\n", f.where.c_str(), f.where.empty() ? "" : ": ", f.name.c_str(), f.name.empty() ? "" : ": ",
-                    f.message.c_str());
+        std::printf("%s\n", visible(f.where + (f.where.empty() ? "" : ": ") + f.name + (f.name.empty() ? "" : ": ") +
+                                    f.message).c_str());
     }
 }
 
@@ -331,7 +331,7 @@ int update_po(const Args& args) {
         throw Usage{path + " is not a regular file: name the file to write with --output"};
     const PoFile po = po_read(path);
     if (!po.errors.empty()) {
-        for (std::size_t i = 0; i < po.errors.size() && i < 20; ++i) std::fprintf(stderr, "hecat: %s\n", po.errors[i].c_str());
+        for (std::size_t i = 0; i < po.errors.size() && i < 20; ++i) std::fprintf(stderr, "hecat: %s\n", visible(po.errors[i]).c_str());
         return 2;
     }
     const std::string root = served_folder();

@@ -68,6 +68,26 @@ std::string escaped(std::string_view text, std::initializer_list<std::pair<char,
     return out;
 }
 
+std::string visible(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c == '\r' || c == '\n') {
+            out += "\u23CE";
+            if (c == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') ++i;
+        } else if (c < 0x20 || c == 0x7F) {
+            const unsigned picture = c == 0x7F ? 0x2421u : 0x2400u + c;  // three bytes in UTF-8
+            out += static_cast<char>(0xE0 | (picture >> 12));
+            out += static_cast<char>(0x80 | ((picture >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (picture & 0x3F));
+        } else {
+            out += utf8[i];
+        }
+    }
+    return out;
+}
+
 std::string quoted(std::string_view text, std::initializer_list<std::pair<char, std::string_view>> escapes) {
     std::string out(1, '"');
     out += escaped(text, escapes);

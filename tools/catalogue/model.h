@@ -78,6 +78,11 @@ std::string escaped(std::string_view text, std::initializer_list<std::pair<char,
 // The same between double quotes.
 std::string quoted(std::string_view text, std::initializer_list<std::pair<char, std::string_view>> escapes);
 
+// UTF-8 text made fit to stand in one line of a message: each line break
+// (CR, LF or CR LF) shown as "⏎", as `hecat list` shows it, every other
+// control character as its picture (U+2400 to U+2421).
+std::string visible(std::string_view utf8);
+
 // The menu captions among `rows` in the layout of the editor's menus: each
 // menu caption with its items, each submenu caption with its own items.
 struct MenuNode {

@@ -109,7 +109,7 @@ std::string record_line(std::string_view digest, std::string_view commit) {
 // A translator's comment line as PO writes it.
 std::string comment_line(std::string_view text) {
     std::string out = text.empty() ? "#" : "# ";
-    out.append(text);
+    out.append(visible(text));
     out += '\n';
     return out;
 }
@@ -129,21 +129,23 @@ std::string unit(const Entry& e, const std::map<std::string_view, std::string>& 
     } else if (!what.pot) {
         out += record_line(base_digest(reading), what.commit);
     }
-    out += "#. " + describe_place(e, menu_paths) + ".\n";
-    out += "#. " + describe_rules(e, field_caption) + ".\n";
-    out += e.open ? "#. Written for this module.\n"
-                  : "#. Quoted from the editor's own catalogue: change it only deliberately"
-                    " (hecat import --change-quoted).\n";
+    // A comment for the translator ends at its line: a line break in what it
+    // quotes is shown as a mark.
+    const auto extracted = [&out](const std::string& text) { out += "#. " + visible(text) + "\n"; };
+    extracted(describe_place(e, menu_paths) + ".");
+    extracted(describe_rules(e, field_caption) + ".");
+    extracted(e.open ? "Written for this module."
+                     : "Quoted from the editor's own catalogue: change it only deliberately (hecat import --change-quoted).");
     if (reading.front() == ' ' || reading.back() == ' ')
-        out += std::string("#. The blank at the ") + (reading.front() == ' ' ? "start" : "end") +
-               " is deliberate: the editor's own text has it.\n";
+        extracted(std::string("The blank at the ") + (reading.front() == ' ' ? "start" : "end") +
+                  " is deliberate: the editor's own text has it.");
     if (const std::string shared = shared_with(e.name); !shared.empty())
-        out += "#. Must read the same as " + shared + ": change them together.\n";
+        extracted("Must read the same as " + shared + ": change them together.");
     // The English goes to msgid, where a translator's tool expects the source
     // text, its explanation to a comment.
     const auto [english, note] = split_gloss(e);
-    if (!note.empty()) out += "#. Meaning: " + std::string(note) + ".\n";
-    if (s && !s->note.empty()) out += "#. " + s->note + "\n";
+    if (!note.empty()) extracted("Meaning: " + std::string(note) + ".");
+    if (s && !s->note.empty()) extracted(s->note);
     out += "#: " + std::string(e.file) + ":" + std::to_string(e.line) + "\n";
     if (templated || (s && s->fuzzy))
         out += std::string("#, ") + (s && s->fuzzy ? "fuzzy" : "") + (s && s->fuzzy && templated ? ", " : "") +

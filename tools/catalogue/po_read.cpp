@@ -43,7 +43,7 @@ void on_error(int severity, po_message_t unit, const char* filename, std::size_t
     while (!message.empty() && message.back() == '\n') message.pop_back();
     if (severity == PO_SEVERITY_FATAL_ERROR) {
         // Nothing has been written when a file is read: stop here.
-        std::fprintf(stderr, "hecat: %s\n", message.c_str());
+        std::fprintf(stderr, "hecat: %s\n", visible(message).c_str());
         std::exit(2);
     }
     // A binary or foreign file gives an error a line: the first ones say enough.
