@@ -3,10 +3,13 @@
 // Runs under Wine in phases, one process each:
 //   host_test.exe calls          every export at every limit, from one thread
 //   host_test.exe threads        eight threads calling every export at once
-//   host_test.exe glyphs [FONT]  the UI font the pictures use (./dev shots;
+//   host_test.exe glyphs [FONT [FILE]]
+//                                the UI font the pictures use (./dev shots;
 //                                DejaVu Sans) has a glyph for every character
 //                                of every text, and a label drawn in it holds
-//                                drawn text, not the boxes of missing glyphs
+//                                drawn text, not the boxes of missing glyphs;
+//                                FILE, a font file this process alone adds
+//                                first (one the prefix may not have taken in)
 // Each phase says what it runs, on which DLL and how, and prints
 // "N passed, N failed". Where Wine runs in qemu-i386, which cannot run
 // programs that start threads, the threads phase says so and exits 77, which
@@ -373,7 +376,8 @@ void check_pixels(HMODULE dll, const std::wstring& face, const std::string& font
     report(drawn(face, unknown) != text, "the label draws as characters the font lacks do (boxes)");
 }
 
-void glyphs(const std::string& font) {
+void glyphs(const std::string& font, const char* file) {
+    if (file != nullptr) report(AddFontResourceExA(file, FR_PRIVATE, nullptr) > 0, std::string("the font file ") + file + " is added");
     HMODULE dll = load();
     if (dll == nullptr) return;
     std::wstring face(font.size(), L'\0');
@@ -397,9 +401,9 @@ constexpr int kSkipped = 77;
 
 int main(int argc, char** argv) {
     const std::string_view phase = argc >= 2 ? argv[1] : "";
-    const bool glyphs_phase = phase == "glyphs" && argc <= 3;
+    const bool glyphs_phase = phase == "glyphs" && argc <= 4;
     if (!glyphs_phase && (argc != 2 || (phase != "calls" && phase != "threads"))) {
-        std::printf("usage: host_test.exe calls|threads|glyphs [FONT]\n");
+        std::printf("usage: host_test.exe calls|threads|glyphs [FONT [FILE]]\n");
         return 2;
     }
 #if defined(__i386__)
@@ -416,7 +420,7 @@ int main(int argc, char** argv) {
                 std::string(environment("HE_WINE_HOW", "Windows")).c_str());
     if (phase == "calls") calls();
     else if (phase == "threads") threads();
-    else glyphs(argc == 3 ? argv[2] : "DejaVu Sans");
+    else glyphs(argc >= 3 ? argv[2] : "DejaVu Sans", argc == 4 ? argv[3] : nullptr);
     std::printf("%d passed, %d failed\n", g_passed, g_failed);
     return g_failed == 0 ? 0 : 1;
 }
