@@ -15,7 +15,7 @@
 
 namespace he::rules::wording {
 
-enum class Kind { is, begins, ends, has, lacks, only };
+enum class Kind { is, begins, ends, has, lacks, only, line };
 
 struct Term {
     std::string_view name;  // the concept
@@ -48,6 +48,7 @@ inline constexpr Term kTerms[] = {
 #define HAS has
 #define LACKS lacks
 #define ONLY only
+#define LINE line
 inline constexpr Form kForms[] = {
 #include "wording.inc"
 };
@@ -60,6 +61,7 @@ inline constexpr Form kForms[] = {
 #undef HAS
 #undef LACKS
 #undef ONLY
+#undef LINE
 
 // Calls each(item) for each item of a list, the items separated by `by` and
 // the blanks around them dropped.
@@ -304,6 +306,12 @@ constexpr void check_row(std::string_view name, std::string_view family, std::st
             break;
         }
         case Kind::only: broken = named != utf8.starts_with(f.form); break;
+        case Kind::line: {
+            bool opens = false;
+            each_item(f.form, ',', [&](std::string_view form) { opens = opens || (text.count > 0 && text.word[0] == form); });
+            broken = named && !opens;
+            break;
+        }
         }
         if (!broken) continue;
         fail(false, [&](Message& m) {
@@ -315,6 +323,7 @@ constexpr void check_row(std::string_view name, std::string_view family, std::st
             case Kind::has: m << ": it should hold \""; break;
             case Kind::lacks: m << ": it should not hold \""; break;
             case Kind::only: m << (named ? ": it should begin with \"" : ": no other entry than these begins with \""); break;
+            case Kind::line: m << ": it should open with one of \""; break;
             }
             m << f.form << "\"";
             if (f.kind == Kind::only && !named) m << " (" << f.entries << ")";

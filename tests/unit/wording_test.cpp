@@ -104,6 +104,7 @@ TEST(Wording, EachClassOfFormIsHeldAndNamed) {
         {"GetTrMnuClose", "menus", "סגירה", "Close", "a command captioned by an imperative; close is the example: it should read \"סגור\""},
         {"GetTrMnuExpSavingDir", "menus", "שמירה", "Saving folder", "it should begin with \"תיקיית \""},
         {"GetTrMnuTxtSand", "menus", "מרקם חול", "Sand", "it should not hold \"מרקם\""},
+        {"GetTrMnuSoften", "menus", "ריכוך", "Soften", "one line of imperatives: it should open with one of \"רכך, טשטש, חדד, הדגש\""},
         {"GetTrLblAutoCreateImage", "labels", "צור אוטומטית תמונה", "Create", "it should end in one of \"אוטומטי, אוטומטית\""},
         {"GetTrLblFloating", "labels", "אל תאפשר ציפה", "Floating", "no other entry than these begins with \"אל תאפשר \" (GetTrLblDisableTrans"},
         {"GetTrLblSendToClipboard", "labels", "שלח לזיכרון", "Send", "it should hold \"לזיכרון הזמני\""},
