@@ -17,7 +17,8 @@ import subprocess
 import sys
 
 top = sys.argv[1]
-SCRIPTS = ["dev", ".ci/run", "tools/deps", "tools/wine-run", "tools/fresh-root", "cmake/compile"] + sorted(
+SCRIPTS = ["dev", ".ci/run", "cmake/compile"] + [
+    "tools/" + name for name in ("dev-lib.sh", "build", "test", "bench", "release", "pictures", "deps", "wine-run", "fresh-root")] + sorted(
     os.path.relpath(p, top) for p in glob.glob(os.path.join(top, "tests/**/*.sh"), recursive=True))
 # Programs that run the next word as a program, and their options that take a value.
 WRAPPERS = {"exec": set(), "command": set(), "env": {"-u"}, "timeout": {"-s", "-k"}, "xargs": {"-n", "-I", "-d", "-P"},
