@@ -41,7 +41,7 @@ std::string shown(Export fn, const std::string& name, bool bytes) {
     std::snprintf(line, sizeof line, "  %-24s ", name.c_str());
     std::string out = line + he::to_utf8(text, true) + "\n";
     if (bytes) {
-        std::snprintf(line, sizeof line, "  %-24s %zu bytes:", "", text.size());
+        std::snprintf(line, sizeof line, "  %-24s %zu bytes and the zero byte:", "", text.size());
         out += line;
         for (const char c : text) {
             std::snprintf(line, sizeof line, " %02X", static_cast<unsigned char>(c));
