@@ -1,9 +1,9 @@
 // Expands a table row into an exported function that delivers its text.
 //
-// Tables are files of rows, one row per entry, in catalogue order:
-//   FIXED(Name, "text")            wording carried over as it stands
-//   OPEN(Name, "text", "gloss")    wording written for this module; the
-//                                  English gloss lets a reviewer judge it
+// Tables are files of rows, one row per entry, in catalogue order, each with
+// its English beside it so a reviewer and a translator's tool can judge it:
+//   FIXED(Name, "text", "English")  the editor's own wording, quoted as it stands
+//   OPEN(Name, "text", "English")   wording written for this module
 // Texts are UTF-8; line breaks are written "\r", double quotes "\"".
 //
 // Each row is held to the rules of its texts while it compiles: a row that
