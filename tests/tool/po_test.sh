@@ -210,7 +210,7 @@ for kind in exported copy; do
     ok "update ($kind): the import takes the translator's change alone" test "$(menus_changed)" = "> OPEN(GetTrMnuNew,                \"קובץ חדש\", \"New\")"
 done
 ok "update (copy): the file still records no commit and no date" sh -c \
-    "! grep -q '^\"X-Hecat-Commit\|^# hecat-base: [0-9a-f]* ' '$work/updated.po' && grep -qxF '\"PO-Revision-Date: \\n\"' '$work/updated.po'"
+    "! grep -q '^\"X-Hecat-Commit\|^# hecat-base: [0-9a-f]* ' '$work/updated.po' && grep -qxF '\"POT-Creation-Date: \\n\"' '$work/updated.po'"
 
 # A message of two lines changed in the file and in the tables: the import's
 # conflict and the update's note show its line break as the mark hecat list
@@ -239,6 +239,31 @@ sed -i 's/^\(OPEN(GetTrMnuNew, *"[^"]*", *\)"New")/\1"New (the first\\n#~ msgid 
 (cd "$work/repo" && "$hecat" export --format po --output "$work/gloss.po")
 ok "a line break in a gloss: the export is one gettext reads, and adds no line" sh -c \
     "msgfmt -c -o /dev/null '$work/gloss.po' && ! grep -q '^#~' '$work/gloss.po' && grep -qF 'Meaning: the first⏎#~ msgid' '$work/gloss.po'"
+
+# The header is the translator's, their tool's and their platform's: an
+# import and an update keep its comments and fields, and set only hecat's
+# own and those msgmerge takes from the template.
+for command in import update; do
+    fresh
+    sed -e '1i # Dana Levi <dana@example.org>, 2026.' -e 's/^"POT-Creation-Date: .*/"POT-Creation-Date: 2001-01-01 00:00+0000\\n"/' \
+        -e 's/^"PO-Revision-Date: .*/"PO-Revision-Date: 2026-05-05 10:00+0300\\n"/' -e 's/^"Last-Translator: .*/"Last-Translator: Dana Levi <dana@example.org>\\n"/' \
+        -e 's/^"Language-Team: .*/"Language-Team: Hebrew <he@example.org>\\n"/' -e 's/^"X-Generator: .*/"X-Generator: Poedit 3.4\\n"/' \
+        -e 's/^"X-Hecat-Units: .*/"X-Hecat-Tables: stale\\n"\n"Plural-Forms: nplurals=2; plural=(n != 1);\\n"\n&/' "$work/he.po" >"$work/header.po"
+    edit "$work/header.po" GetTrMnuNew "קובץ חדש"
+    if [ $command = import ]; then import "$work/header.po"; else (cd "$work/repo" && "$hecat" update "$work/header.po"); fi
+    while IFS= read -r line; do
+        ok "$command keeps the header: $line" grep -qxF -- "$line" "$work/header.po"
+    done <<EOF
+# Dana Levi <dana@example.org>, 2026.
+"PO-Revision-Date: 2026-05-05 10:00+0300\\n"
+"Last-Translator: Dana Levi <dana@example.org>\\n"
+"Language-Team: Hebrew <he@example.org>\\n"
+"Plural-Forms: nplurals=2; plural=(n != 1);\\n"
+"X-Generator: Poedit 3.4\\n"
+$(grep '^"POT-Creation-Date: \|^"X-Hecat-Commit: \|^"X-Hecat-Units: ' "$work/he.po")
+EOF
+    ok "$command drops an X-Hecat field it does not set" sh -c "! grep -q 'X-Hecat-Tables' '$work/header.po'"
+done
 
 # The translators' copies in the repository follow the tables: the template
 # is the export's, and hecat update would leave po/he.po as it is, which

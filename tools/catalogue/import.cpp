@@ -361,8 +361,8 @@ void refresh_file(const PoFile& po, const std::string& root, const std::vector<E
         for (const auto& n : plan.notes)
             if (n.message.ends_with("(--prefer-tables)")) settled.insert(n.name);
     const bool dated = records_commit(po);
-    PoExport refreshed{false, dated ? HE_REVISION : "", dated ? head_commit(root) : "", unit_states(po, root, rows, true, settled),
-                       po.obsolete, {}};
+    PoExport refreshed{.revision = dated ? HE_REVISION : "", .commit = dated ? head_commit(root) : "",
+                       .states = unit_states(po, root, rows, true, settled), .obsolete = po.obsolete, .header = po.header};
     // The units of the file, carrying today's comments and the texts the
     // import changes.
     std::vector<Item> present;
@@ -405,7 +405,8 @@ ImportPlan plan_import(const PoFile& po, const std::string& root, const ImportOp
 std::string updated_po(const PoFile& po, const std::string& root, const std::string& commit) {
     const auto tables = table_entries();
     const bool dated = records_commit(po);
-    PoExport what{false, dated ? HE_REVISION : "", dated ? commit : "", unit_states(po, root, tables, false, {}), po.obsolete, {}};
+    PoExport what{.revision = dated ? HE_REVISION : "", .commit = dated ? commit : "",
+                  .states = unit_states(po, root, tables, false, {}), .obsolete = po.obsolete, .header = po.header};
     const auto entries = entries_by_name();
     for (const auto& u : po.units)
         if (!entries.count(u.context) || !has_unit(*entries.at(u.context))) what.obsolete.push_back(u);

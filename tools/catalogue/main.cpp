@@ -240,7 +240,7 @@ int export_rows(const Args& args) {
     // its date, and says so where the files read differ from it; the copies
     // kept in the repository record neither.
     const bool copy = args.options.count("--no-commit") > 0;
-    PoExport po{f == "pot", copy ? "" : HE_REVISION, copy ? "" : head_commit(root), {}, {}, {}};
+    PoExport po{.pot = f == "pot", .revision = copy ? "" : HE_REVISION, .commit = copy ? "" : head_commit(root)};
     if (!po.commit.empty() && po.commit != "unknown") {
         std::vector<std::string> paths;
         for (const auto& [path, content] : served().files) paths.push_back(path);

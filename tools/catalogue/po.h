@@ -10,6 +10,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,17 +44,28 @@ std::string shared_with(std::string_view name);
 
 struct PoUnit;
 
+// A file's header as the translator, their tool or their platform left it:
+// its comment lines, its fuzzy mark, its fields ("Name: value"), one a line.
+struct PoHeader {
+    std::vector<std::string> comments;
+    std::vector<std::string> fields;
+    bool fuzzy = false;
+};
+
 // What an export writes. `commit` is recorded in the header and beside each
 // unit's digest; the copies kept in the repository record none, and no date,
 // so that they are a function of the tables alone (a commit cannot name
 // itself). A template (POT) has empty msgstr, and no record and no commit.
 struct PoExport {
     bool pot = false;
-    std::string revision;  // POT-Creation-Date and PO-Revision-Date; empty in the repository's copies
-    std::string commit;
-    std::map<std::string, UnitState, std::less<>> states;  // by entry name
-    std::vector<PoUnit> obsolete;                           // written as #~ units
-    std::string tables;  // where the files read differ from `commit`: which (X-Hecat-Tables), else empty
+    std::string revision{};  // POT-Creation-Date and PO-Revision-Date; empty in the repository's copies
+    std::string commit{};
+    std::map<std::string, UnitState, std::less<>> states{};  // by entry name
+    std::vector<PoUnit> obsolete{};                         // written as #~ units
+    std::string tables{};  // where the files read differ from `commit`: which (X-Hecat-Tables), else empty
+    // The header of the file brought up to the tables (an import's, an
+    // update's), whose fields are kept but for hecat's own; none: hecat's header.
+    std::optional<PoHeader> header{};
 };
 
 // One PO file (or template) of every catalogue entry with wording. Line
@@ -94,6 +106,7 @@ struct PoFile {
     std::size_t unkept_errors = 0;    // errors past the first hundred, counted only
     std::string commit;               // X-Hecat-Commit: the tables it was exported from
     std::size_t exported_units = 0;   // X-Hecat-Units, 0 when not recorded
+    std::optional<PoHeader> header;   // none where the file has no header unit
 };
 
 // Whether the file records a commit, in its header or beside a unit's

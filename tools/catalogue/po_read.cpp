@@ -265,6 +265,18 @@ BaseRecord record(std::string_view line) {
     return {std::string(digest), std::string(commit)};
 }
 
+// The header unit as the file has it, each field kept as written.
+PoHeader read_header_unit(po_message_t m) {
+    PoHeader h{comment_lines(po_message_comments(m)), {}, po_message_is_fuzzy(m) != 0};
+    std::string_view fields(po_message_msgstr(m));
+    while (!fields.empty()) {
+        const auto end = fields.find('\n');
+        h.fields.emplace_back(fields.substr(0, end));
+        fields.remove_prefix(end == std::string_view::npos ? fields.size() : end + 1);
+    }
+    return h;
+}
+
 void read_units(po_file_t file, const std::string& raw, PoFile& out) {
     auto lines = unit_lines(raw);
     std::map<std::string, std::size_t> taken;
@@ -272,7 +284,10 @@ void read_units(po_file_t file, const std::string& raw, PoFile& out) {
     while (po_message_t m = po_next_message(it)) {
         const char* msgid = po_message_msgid(m);
         const char* context = po_message_msgctxt(m);
-        if (context == nullptr && msgid[0] == '\0') continue;  // the header
+        if (context == nullptr && msgid[0] == '\0') {
+            out.header = read_header_unit(m);
+            continue;
+        }
         PoUnit unit{context ? context : "", msgid, po_message_msgstr(m), {}, {}, false, po_message_is_fuzzy(m) != 0,
                     po_message_is_obsolete(m) != 0, 0};
         // Line breaks: \n as translators' tools write them, \r as older exports did.
