@@ -276,6 +276,22 @@ void rewrite_files(const std::vector<Entry>& rows, const std::map<std::size_t, s
         for (auto& [path, content] : files) plan.files.push_back({root + "/" + path, std::move(content)});
 }
 
+// A unit changed on both sides (`both`), or without a record, waits fuzzy
+// with what settles it: the English it was translated from (as msgmerge
+// left it, else the file's msgid), the Hebrew at export where git has it
+// (else as the file recorded it), and today's text in a note.
+void mark_fuzzy(UnitState& s, const PoUnit& u, bool both, const std::string& today, const std::optional<std::string>& then) {
+    s.fuzzy = true;
+    if (s.previous.empty()) {
+        s.previous = u.msgid;
+        std::replace(s.previous.begin(), s.previous.end(), '\n', '\r');
+    }
+    if (then) s.was = *then;
+    const std::string shown = visible(today);  // a comment line ends at a line break
+    s.note = std::string(kFuzzyNotes[both ? 0 : 1]) + ": the tables now read \"" + shown +
+             "\". This file's text is kept and marked fuzzy: settle it, then remove the fuzzy mark.";
+}
+
 // Each unit of the file as it stands against `rows`, the tables as they are
 // or will be: the state `updated_po` and a refreshed file write. `settled`
 // names units whose conflict the import settled for the tables.
@@ -291,7 +307,11 @@ std::map<std::string, UnitState, std::less<>> unit_states(const PoFile& po, cons
         if (it == entries.end() || !has_unit(*it->second) || states.count(u.context)) continue;
         const Entry& e = *it->second;
         const std::string today = reading_of(e.utf8, is_template(e.name));
-        UnitState s{u.msgstr, base_digest(today), u.fuzzy, {}, {}, u.comments};
+        // A fuzzy unit keeps what settles it as the file has it, until it
+        // is settled or marked anew.
+        UnitState s{.msgstr = u.msgstr, .base = base_digest(today), .fuzzy = u.fuzzy, .previous = u.previous,
+                    .previous_context = u.previous_context, .was = u.was, .note = u.note, .comments = u.comments};
+        if (!u.fuzzy) s.previous = s.previous_context = s.was = s.note = std::string();
         if (u.msgstr.empty() || canonical(u.msgstr) == canonical(today)) {
             states[u.context] = std::move(s);
             continue;
@@ -305,12 +325,7 @@ std::map<std::string, UnitState, std::less<>> unit_states(const PoFile& po, cons
         } else if (changed == Changed::neither || changed == Changed::tables || settled.count(u.context)) {
             s.msgstr = today;
         } else if (changed == Changed::both || changed == Changed::unknown) {
-            s.fuzzy = true;
-            if (const auto then = bases.reading(u, was)) s.previous = *then;
-            const std::string shown = visible(today);  // a comment line ends at a line break
-            s.note = (changed == Changed::both ? "Changed in the tables since this file was made" : "No record of the text this file was made from") +
-                     std::string(": the tables now read \"") + shown +
-                     "\". This file's text is kept and marked fuzzy: settle it, then remove the fuzzy mark.";
+            mark_fuzzy(s, u, changed == Changed::both, today, bases.reading(u, was));
         }
         states[u.context] = std::move(s);
     }

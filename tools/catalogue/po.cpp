@@ -158,6 +158,7 @@ std::string unit(const Entry& e, const std::map<std::string_view, std::string>& 
     if (s) {
         for (const auto& c : s->comments) out += comment_line(c);
         if (!s->base.empty()) out += record_line(s->base, what.commit);
+        if (s->fuzzy && !s->was.empty()) out += "# hecat-was: " + po_string(s->was) + "\n";
     } else if (!what.pot) {
         out += record_line(base_digest(reading), what.commit);
     }
@@ -182,8 +183,9 @@ std::string unit(const Entry& e, const std::map<std::string_view, std::string>& 
     if (templated || (s && s->fuzzy))
         out += std::string("#, ") + (s && s->fuzzy ? "fuzzy" : "") + (s && s->fuzzy && templated ? ", " : "") +
                (templated ? "c-format" : "") + "\n";
-    if (s && !s->previous.empty())
-        out += "#| msgctxt " + po_string(e.name) + "\n#| msgid " + po_string(s->previous) + "\n";
+    if (s && s->fuzzy && !s->previous.empty())
+        out += "#| msgctxt " + po_string(s->previous_context.empty() ? e.name : s->previous_context) + "\n#| msgid " +
+               po_string(s->previous) + "\n";
     out += "msgctxt " + po_string(e.name) + "\n";
     out += "msgid " + po_string(english) + "\n";
     return out + "msgstr " + po_string(what.pot ? std::string() : s ? s->msgstr : reading) + "\n";

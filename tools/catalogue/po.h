@@ -29,14 +29,24 @@ bool has_unit(const Entry& e);
 
 // A unit as a file holds it where that is not as exported: the file's text
 // and the translator's marks, kept by `hecat update` and after an import.
+// A fuzzy unit carries what settles it: the English it was translated from
+// as gettext's previous text (#| msgid, which translators' tools set beside
+// the msgid), the Hebrew at export in hecat's own translator comment
+// ("# hecat-was: "..."") and a note of what the tables read now.
 struct UnitState {
-    std::string msgstr;        // the reading, line breaks as CR
-    std::string base;          // the digest to record; empty: none (the commit is the export's)
+    std::string msgstr{};         // the reading, line breaks as CR
+    std::string base{};           // the digest to record; empty: none (the commit is the export's)
     bool fuzzy = false;
-    std::string previous;      // the text at export, as gettext's previous text (#| msgid), or empty
-    std::string note;          // one more comment for the translator, or empty
-    std::vector<std::string> comments;  // the translator's own comment lines
+    std::string previous{};       // the English it was translated from (#| msgid), line breaks as CR, or empty
+    std::string previous_context{};  // its #| msgctxt where the file has one other than the entry's name
+    std::string was{};            // the Hebrew at export (hecat-was), line breaks as CR, or empty
+    std::string note{};           // one more comment for the translator, or empty
+    std::vector<std::string> comments{};  // the translator's own comment lines
 };
+
+// How hecat's notes on a fuzzy unit begin, so that a file read back keeps them.
+inline constexpr std::string_view kFuzzyNotes[] = {"Changed in the tables since this file was made",
+                                                   "No record of the text this file was made from"};
 
 // The entries that must read the same as `name` (src/rules.h), as its
 // unit's comment lists them, or none.
@@ -86,15 +96,17 @@ struct BaseRecord {
 };
 
 struct PoUnit {
-    std::string context, msgid, msgstr;  // msgstr with its line breaks as CR
+    std::string context{}, msgid{}, msgstr{};  // msgstr with its line breaks as CR
     // The records of the text at export: translator comments, more than one
     // where a merge tool joined two files' comments; an older export's
     // extracted comment where there is none.
-    std::vector<BaseRecord> bases;
-    std::vector<std::string> comments;  // the translator's other comment lines
+    std::vector<BaseRecord> bases{};
+    std::vector<std::string> comments{};  // the translator's other comment lines
     bool extracted_record = false;  // the digest came from an older export's extracted comment
     bool fuzzy = false, obsolete = false;
     std::size_t line = 0;  // of its msgctxt (or msgid) in the PO file
+    // What settles a fuzzy unit, as UnitState holds it.
+    std::string previous{}, previous_context{}, was{}, note{};
 };
 
 struct PoFile {

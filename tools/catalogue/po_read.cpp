@@ -277,6 +277,59 @@ PoHeader read_header_unit(po_message_t m) {
     return h;
 }
 
+// Line breaks as the module writes them: \n as translators' tools write
+// them, \r as older exports did.
+std::string breaks_as_cr(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        out += text[i] == '\n' ? '\r' : text[i];
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    }
+    return out;
+}
+
+// A PO string as a comment holds it ("..." with PO's escapes), as text;
+// empty where it is not one.
+std::string unquoted(std::string_view quoted) {
+    if (quoted.size() < 2 || quoted.front() != '"' || quoted.back() != '"') return {};
+    std::string out;
+    for (std::size_t i = 1; i + 1 < quoted.size(); ++i) {
+        char c = quoted[i];
+        if (c == '\\' && i + 2 < quoted.size()) {
+            c = quoted[++i];
+            c = c == 'n' ? '\r' : c == 't' ? '\t' : c;
+        }
+        out += c;
+    }
+    return out;
+}
+
+// A unit's comments: its records, the Hebrew at export, the translator's
+// own; and from the extracted comments an older export's record and
+// hecat's note on a fuzzy unit.
+void read_comments(po_message_t m, PoUnit& unit) {
+    for (auto& l : comment_lines(po_message_comments(m))) {
+        if (BaseRecord r = record(l); !r.digest.empty()) {
+            if (std::find(unit.bases.begin(), unit.bases.end(), r) == unit.bases.end()) unit.bases.push_back(std::move(r));
+        } else if (l.starts_with("hecat-was: ")) {
+            unit.was = unquoted(std::string_view(l).substr(11));
+        } else {
+            unit.comments.push_back(std::move(l));
+        }
+    }
+    // Older exports recorded the text in an extracted comment, which the
+    // tools that refresh a file take from the new template.
+    const bool recorded = !unit.bases.empty();
+    for (const auto& l : comment_lines(po_message_extracted_comments(m))) {
+        if (BaseRecord r = record(l); !recorded && !r.digest.empty() && unit.bases.empty()) {
+            unit.bases.push_back(std::move(r));
+            unit.extracted_record = true;
+        }
+        for (const auto note : kFuzzyNotes)
+            if (l.starts_with(note)) unit.note = l;
+    }
+}
+
 void read_units(po_file_t file, const std::string& raw, PoFile& out) {
     auto lines = unit_lines(raw);
     std::map<std::string, std::size_t> taken;
@@ -288,31 +341,11 @@ void read_units(po_file_t file, const std::string& raw, PoFile& out) {
             out.header = read_header_unit(m);
             continue;
         }
-        PoUnit unit{context ? context : "", msgid, po_message_msgstr(m), {}, {}, false, po_message_is_fuzzy(m) != 0,
-                    po_message_is_obsolete(m) != 0, 0};
-        // Line breaks: \n as translators' tools write them, \r as older exports did.
-        std::string breaks;
-        for (std::size_t i = 0; i < unit.msgstr.size(); ++i) {
-            const char c = unit.msgstr[i];
-            breaks += c == '\n' ? '\r' : c;
-            if (c == '\r' && i + 1 < unit.msgstr.size() && unit.msgstr[i + 1] == '\n') ++i;
-        }
-        unit.msgstr = std::move(breaks);
-        for (auto& l : comment_lines(po_message_comments(m))) {
-            if (BaseRecord r = record(l); !r.digest.empty()) {
-                if (std::find(unit.bases.begin(), unit.bases.end(), r) == unit.bases.end()) unit.bases.push_back(std::move(r));
-            } else {
-                unit.comments.push_back(std::move(l));
-            }
-        }
-        // Older exports recorded the text in an extracted comment, which the
-        // tools that refresh a file take from the new template.
-        if (unit.bases.empty())
-            for (const auto& l : comment_lines(po_message_extracted_comments(m)))
-                if (BaseRecord r = record(l); !r.digest.empty() && unit.bases.empty()) {
-                    unit.bases.push_back(std::move(r));
-                    unit.extracted_record = true;
-                }
+        PoUnit unit{.context = context ? context : "", .msgid = msgid, .msgstr = breaks_as_cr(po_message_msgstr(m)),
+                    .fuzzy = po_message_is_fuzzy(m) != 0, .obsolete = po_message_is_obsolete(m) != 0};
+        if (const char* previous = po_message_prev_msgid(m)) unit.previous = breaks_as_cr(previous);
+        if (const char* previous = po_message_prev_msgctxt(m); previous && unit.context != previous) unit.previous_context = previous;
+        read_comments(m, unit);
         if (const auto found = lines.find(unit.context); found != lines.end() && taken[unit.context] < found->second.size())
             unit.line = found->second[taken[unit.context]++];
         (unit.obsolete ? out.obsolete : out.units).push_back(std::move(unit));
