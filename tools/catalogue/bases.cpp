@@ -62,9 +62,12 @@ std::optional<std::string> Bases::at_commit(const Entry& e, const std::string& c
 Changed changed_since_export(const std::string& text, const std::string& now, const std::vector<std::string>& bases) {
     if (bases.empty()) return Changed::unknown;
     const auto in_bases = [&](const std::string& s) { return std::find(bases.begin(), bases.end(), base_digest(s)) != bases.end(); };
-    const bool now_is_base = std::all_of(bases.begin(), bases.end(), [&](const std::string& b) { return b == base_digest(now); });
-    if (in_bases(text)) return now_is_base ? Changed::neither : Changed::tables;
-    return now_is_base ? Changed::file : Changed::both;
+    // Each record is a text the file was exported with (a merge tool may
+    // leave more than one): a file's text among them is none the translator
+    // typed, and a record that reads as today's tables says they have not
+    // changed since it.
+    if (in_bases(text)) return base_digest(text) == base_digest(now) ? Changed::neither : Changed::tables;
+    return in_bases(now) ? Changed::file : Changed::both;
 }
 
 }  // namespace he::tool

@@ -53,7 +53,9 @@ class Bases {
 // What changed since the file was exported.
 enum class Changed { neither, file, tables, both, unknown };
 
-// `text` the file's, `now` the tables', `bases` the digests at export.
+// `text` the file's, `now` the tables', `bases` the digests at export: the
+// file changed where its text is none of them, the tables where no record
+// reads as they do now.
 Changed changed_since_export(const std::string& text, const std::string& now, const std::vector<std::string>& bases);
 
 }  // namespace he::tool
