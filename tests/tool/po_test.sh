@@ -31,7 +31,10 @@ reword() {
     OLD="$3" NEW="$4" ENTRY="$2" perl -0 -i -pe 's/(msgctxt "\Q$ENV{ENTRY}\E"\nmsgid (?:"(?:[^"\\]|\\.)*"\n)+msgstr "[^\n]*?)\Q$ENV{OLD}\E/$1$ENV{NEW}/' "$1"
 }
 
+before=$(date '+%Y-%m-%d %H:%M%z')
 "$hecat" export --format po --output "$work/he.po"
+ok "the export is dated when it was made" sh -c 'grep -qxF -e "\"PO-Revision-Date: $1\\n\"" -e "\"PO-Revision-Date: $2\\n\"" "$3"' \
+    sh "$before" "$(date '+%Y-%m-%d %H:%M%z')" "$work/he.po"
 ok "one unit per catalogue entry with wording" [ "$(grep -c '^msgctxt' "$work/he.po")" -eq 735 ]
 ok "no unit for a text empty by rule" sh -c "! grep -q 'msgctxt \"GetTrFmtFileDate\"' '$work/he.po'"
 ok "line breaks written as translators' tools write them" sh -c "grep -q 'msgstr .*\\\\n' '$work/he.po' && ! grep -qF '\\r' '$work/he.po'"
@@ -84,9 +87,24 @@ refused "a broken rule" "$work/rule.po" "GetTrMnuOpen: a menu caption written fo
 cp "$work/he.po" "$work/unknown.po"
 sed -i 's/^msgctxt "GetTrMnuOpen"$/msgctxt "GetTrMnuOpenNothing"/' "$work/unknown.po"
 refused "an unknown entry" "$work/unknown.po" "GetTrMnuOpenNothing: no such entry"
-cp "$work/he.po" "$work/twice.po"
-printf '\nmsgctxt "GetTrMnuNew"\nmsgid "New"\nmsgstr "חדש"\n' >>"$work/twice.po"
-refused "a duplicated unit" "$work/twice.po" "GetTrMnuNew"
+# A second unit of an entry, as gettext finds it (the same msgid) and as
+# hecat does (another msgid): both named at their lines.
+for msgid in New "New file"; do
+    cp "$work/he.po" "$work/twice.po"
+    printf '\nmsgctxt "GetTrMnuNew"\nmsgid "%s"\nmsgstr "חדש"\n' "$msgid" >>"$work/twice.po"
+    lines=$(grep -n '^msgctxt "GetTrMnuNew"$' "$work/twice.po" | cut -d: -f1)
+    refused "a duplicated unit, msgid \"$msgid\"" "$work/twice.po" \
+        "twice.po:${lines#*$'\n'}: GetTrMnuNew: appears twice in the file, first at $work/twice.po:${lines%$'\n'*}"
+done
+# Findings in the order of the file's lines, whichever rule found them:
+# an obsolete unit early in the file, a bad specifier later, a bad rule first found by the full check.
+cp "$work/he.po" "$work/order.po"
+edit "$work/order.po" GetTrFmtOpacity "אטימות : %s"
+edit "$work/order.po" GetTrMnuExit "יציאה!"
+perl -0 -i -pe 's/\nmsgctxt "GetTrMnuOpen"\nmsgid "Open"\nmsgstr "([^"]*)"/\n#~ msgctxt "GetTrMnuOpen"\n#~ msgid "Open"\n#~ msgstr "$1"/' "$work/order.po"
+refused "findings at three places" "$work/order.po" "GetTrMnuOpen: its unit is obsolete"
+ok "findings at three places: in the file's line order" sh -c \
+    "[ \$(grep -c '^$work/order.po:[0-9]*: ' '$work/out') -ge 3 ] && grep -o '^$work/order.po:[0-9]*' '$work/out' | cut -d: -f2 | sort -nc"
 printf 'msgid "a\nmsgstr "b"\n' >"$work/broken.po"
 refused "a malformed file" "$work/broken.po" "broken.po"
 cp "$work/he.po" "$work/mark.po"
@@ -212,7 +230,8 @@ for kind in exported copy; do
         stale "$work/old.po" "שמור בשם אחר" kept
         sed -i '/^"X-Hecat-Commit: /d; s/^\(# hecat-base: [0-9a-f]*\) .*/\1/' "$work/old.po"
     fi
-    (cd "$work/repo" && "$hecat" update "$work/old.po" --output "$work/updated.po")
+    (cd "$work/repo" && "$hecat" update "$work/old.po" --output "$work/updated.po") >"$work/out"
+    ok "update ($kind): says what it did" grep -qxF "$work/updated.po: 735 units, 1 taken from the tables, 1 kept, 1 fuzzy, 0 obsolete" "$work/out"
     for e in GetTrMnuOpen GetTrMnuNew GetTrMnuSaveAs; do  # each unit of the updated file apart
         E="$e" perl -0 -ne 'print $1 if /\n\n((?:#[^\n]*\n)*msgctxt "\Q$ENV{E}\E"\n(?:[^\n]+\n)*)/' "$work/updated.po" >"$work/$e.unit"
     done
@@ -427,8 +446,11 @@ while IFS='|' read -r entry typed says; do
     edit "$work/specifier.po" "$entry" "$typed"
     refused "$entry typed \"$typed\"" "$work/specifier.po" "$entry: has the specifiers $says"
 done <<'EOF'
-GetTrFmtOpacity|אטימות : %99999999999$d%%|"%? %%" where the editor passes "%d %%", in that order
-GetTrFmtOpacity|אטימות : %4294967297$d%%|"%? %%" where the editor passes "%d %%", in that order
+GetTrFmtOpacity|אטימות : %99999999999$d%%|"%99999999999$d %%" where the editor passes "%d %%", in that order
+GetTrFmtOpacity|אטימות : %4294967297$d%%|"%4294967297$d %%" where the editor passes "%d %%", in that order
+GetTrFmtOpacity|אטימות : %ld%%|"%ld %%" where the editor passes "%d %%", in that order
+GetTrFmtOpacity|אטימות : %d%% %s|"%d %% %s" where the editor passes "%d %%"
+GetTrDlgPrint1|הרוחב חייב להיות בין %f לבין !|"%f" where the editor passes "%f %f"
 GetTrFmtOpacity|אטימות : %2$d%%|"%2$d %%" where the editor passes "%d %%": its one argument, where numbered, is %1$
 GetTrDlgPrint1|הרוחב חייב להיות בין %1$f לבין %f !|"%1$f %f" where the editor passes "%f %f": numbered, each of its 2 arguments
 GetTrDlgPrint1|הרוחב חייב להיות בין %2$f לבין %2$f !|"%2$f %2$f" where the editor passes "%f %f": numbered, each of its 2 arguments

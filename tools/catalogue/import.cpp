@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <map>
 #include <optional>
 #include <set>
@@ -35,7 +37,7 @@ std::map<std::string_view, const Entry*> entries_by_name() {
 // The entry a unit names, or null with a finding: a unit without msgctxt,
 // one that names no entry, or a second unit of one entry.
 const Entry* entry_of(const PoFile& po, const PoUnit& unit, const std::map<std::string_view, const Entry*>& entries,
-                      std::set<std::string>& seen, ImportPlan& plan) {
+                      std::map<std::string, std::string>& seen, ImportPlan& plan) {
     if (unit.context.empty()) {
         plan.findings.push_back({"", "a unit without msgctxt; every unit names its entry in msgctxt", where(po, unit)});
         return nullptr;
@@ -45,8 +47,8 @@ const Entry* entry_of(const PoFile& po, const PoUnit& unit, const std::map<std::
         plan.findings.push_back({unit.context, "no such entry in the catalogue", where(po, unit)});
         return nullptr;
     }
-    if (!seen.insert(unit.context).second) {
-        plan.findings.push_back({unit.context, "appears twice in the file", where(po, unit)});
+    if (const auto [first, added] = seen.emplace(unit.context, where(po, unit)); !added) {
+        plan.findings.push_back({unit.context, "appears twice in the file, first at " + first->second, where(po, unit)});
         return nullptr;
     }
     return it->second;
@@ -78,6 +80,44 @@ bool numbers_fit(std::string_view text, std::size_t count) {
     return numbers.empty() || (plain == 0 && numbers.size() == count);
 }
 
+// The specifiers of a text as typed, blank-separated: a % that starts none
+// of the catalogue's kinds shown with what follows it as far as a printf
+// specifier reaches ("%5d", "%ld", "%99999999999$d"), as the translator
+// wrote it.
+std::string typed_specifiers(std::string_view text) {
+    const auto run = [&](std::size_t at, std::string_view of) {
+        while (at < text.size() && of.find(text[at]) != std::string_view::npos) ++at;
+        return at;
+    };
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') continue;
+        std::size_t end = i + specifier_at(text, i).length;
+        if (end == i) {
+            end = run(run(i + 1, "0123456789$.-+#'"), "hlLqjzt");
+            if (end < text.size() && std::isalpha(static_cast<unsigned char>(text[end]))) ++end;
+        }
+        out.append(out.empty() ? "" : " ").append(text.substr(i, end - i));
+        i = end - 1;
+    }
+    return out;
+}
+
+// The kinds of a text's specifiers ("%", "d", "s", "f", ".2f"), sorted:
+// those of a template must be those the editor passes, whatever their order.
+std::vector<std::string_view> specifier_kinds(std::string_view text) {
+    std::vector<std::string_view> kinds;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') continue;
+        const Specifier s = specifier_at(text, i);
+        if (s.length == 0) continue;
+        kinds.push_back(s.conversion);
+        i += s.length - 1;
+    }
+    std::sort(kinds.begin(), kinds.end());
+    return kinds;
+}
+
 // The rules that cost nothing, on the text as typed, before anything that
 // costs more: the characters, the length against the family's limit, an
 // ellipsis at either end, and the specifiers and their numbers.
@@ -97,10 +137,12 @@ bool passes_cheap_rules(const PoFile& po, const PoUnit& unit, const Entry& e, Im
         } else if (unit.msgstr.ends_with("...") || unit.msgstr.starts_with("...")) {
             // As typed, whatever the text's order of runs when stored.
             m << (unit.msgstr.ends_with("...") ? "ends in" : "begins with") << " an ellipsis" << rules::kAsRead;
-        } else if (const std::string found = specifiers_of(unit.msgstr);
-                   is_template(e.name) && found.find("%?") != std::string::npos) {
+        } else if (const std::string found = typed_specifiers(unit.msgstr);
+                   is_template(e.name) && specifiers_of(unit.msgstr).find("%?") != std::string::npos) {
             // A % that starts no specifier the editor fills, as typed.
             m << "has the specifiers \"" << found << "\" where the editor passes \"" << arguments_of(e.name) << "\", in that order";
+        } else if (is_template(e.name) && specifier_kinds(unit.msgstr) != specifier_kinds(arguments_of(e.name))) {
+            m << "has the specifiers \"" << found << "\" where the editor passes \"" << arguments_of(e.name) << "\"";
         } else if (is_template(e.name) && !numbers_fit(unit.msgstr, arguments_passed(e.name))) {
             const std::size_t n = arguments_passed(e.name);
             m << "has the specifiers \"" << found << "\" where the editor passes \"" << arguments_of(e.name)
@@ -190,7 +232,7 @@ std::optional<std::string> new_text(const PoFile& po, const PoUnit& unit, const 
 // Entries whose units the file lacks: named, unless the file is a subset on
 // purpose. A unit made obsolete (#~) whose entry the tables hold is named as
 // such; units of entries the tables no longer hold are passed over.
-void missing_units(const PoFile& po, const std::set<std::string>& seen, const ImportOptions& options, ImportPlan& plan) {
+void missing_units(const PoFile& po, const std::map<std::string, std::string>& seen, const ImportOptions& options, ImportPlan& plan) {
     std::size_t missing = 0;
     const auto entries = entries_by_name();
     std::set<std::string> named;
@@ -220,7 +262,7 @@ void missing_units(const PoFile& po, const std::set<std::string>& seen, const Im
 
 // The new UTF-8 text of each entry the file changes, by its place in the tables.
 std::map<std::size_t, std::string> changes(const PoFile& po, const std::string& root, const ImportOptions& options,
-                                           ImportPlan& plan, std::set<std::string>& seen) {
+                                           ImportPlan& plan, std::map<std::string, std::string>& seen) {
     const auto tables = table_entries();
     const auto entries = entries_by_name();
     Bases bases(po, root);
@@ -376,7 +418,7 @@ void refresh_file(const PoFile& po, const std::string& root, const std::vector<E
         for (const auto& n : plan.notes)
             if (n.message.ends_with("(--prefer-tables)")) settled.insert(n.name);
     const bool dated = records_commit(po);
-    PoExport refreshed{.revision = dated ? HE_REVISION : "", .commit = dated ? head_commit(root) : "",
+    PoExport refreshed{.revision = dated ? HE_REVISION : "", .revised = dated ? po_date_now() : "", .commit = dated ? head_commit(root) : "",
                        .states = unit_states(po, root, rows, true, settled), .obsolete = po.obsolete, .header = po.header};
     // The units of the file, carrying today's comments and the texts the
     // import changes.
@@ -393,13 +435,68 @@ void refresh_file(const PoFile& po, const std::string& root, const std::vector<E
         plan.files.push_back({po.path, content});
 }
 
+// What an update did, in one line: the units it writes; of them those whose
+// text it took from the tables where the file had another or none, those
+// whose text it kept though the tables read otherwise, those it leaves
+// fuzzy; and the units it keeps obsolete (#~).
+std::string update_summary(const PoFile& po, const PoExport& what) {
+    std::map<std::string_view, const PoUnit*> file;
+    for (const auto& u : po.units) file.emplace(u.context, &u);
+    std::size_t units = 0, taken = 0, kept = 0, fuzzy = 0;
+    for (const auto& item : items()) {
+        const Entry& e = *item.entry;
+        if (!has_unit(e)) continue;
+        ++units;
+        const auto s = what.states.find(e.name);
+        const auto u = file.find(e.name);
+        if (s == what.states.end() || u == file.end()) {
+            ++taken;
+        } else if (s->second.fuzzy) {
+            ++fuzzy;
+        } else if (s->second.msgstr != u->second->msgstr) {
+            ++taken;
+        } else if (!s->second.msgstr.empty() && canonical(s->second.msgstr) != canonical(reading_of(e.utf8, is_template(e.name)))) {
+            ++kept;
+        }
+    }
+    return std::to_string(units) + " units, " + std::to_string(taken) + " taken from the tables, " + std::to_string(kept) +
+           " kept, " + std::to_string(fuzzy) + " fuzzy, " + std::to_string(what.obsolete.size()) + " obsolete";
+}
+
+// A list in the order of the file's lines, as a translator goes through it:
+// what concerns the file as a whole first, then each unit at its line, then
+// what the tables' files say of rows the file leaves as they were.
+void sort_by_line(const PoFile& po, std::vector<ImportFinding>& list) {
+    const std::string prefix = po.path + ":";
+    const auto key = [&](const ImportFinding& f) -> std::pair<int, unsigned long long> {
+        if (f.where.empty() || f.where == po.path) return {0, 0};
+        if (!f.where.starts_with(prefix)) return {2, 0};
+        return {1, std::strtoull(f.where.c_str() + prefix.size(), nullptr, 10)};
+    };
+    std::stable_sort(list.begin(), list.end(), [&](const auto& a, const auto& b) { return key(a) < key(b); });
+}
+
+// An error of reading the file as a finding, at the line it names, so that
+// it takes its place among the others.
+ImportFinding read_error(const PoFile& po, const std::string& error) {
+    const std::string prefix = po.path + ":";
+    const std::size_t digits = error.starts_with(prefix) ? error.find_first_not_of("0123456789", prefix.size()) : 0;
+    if (digits <= prefix.size() || digits == std::string::npos || error.compare(digits, 2, ": ") != 0) return {"", error, ""};
+    return {"", error.substr(digits + 2), error.substr(0, digits)};
+}
+
+ImportPlan sorted(const PoFile& po, ImportPlan plan) {
+    for (auto* list : {&plan.findings, &plan.skipped, &plan.notes, &plan.changes}) sort_by_line(po, *list);
+    return plan;
+}
+
 }  // namespace
 
 ImportPlan plan_import(const PoFile& po, const std::string& root, const ImportOptions& options) {
     ImportPlan plan;
-    for (const auto& e : po.errors) plan.findings.push_back({"", e, ""});
+    for (const auto& e : po.errors) plan.findings.push_back(read_error(po, e));
     plan.unlisted = po.unkept_errors;
-    std::set<std::string> seen;
+    std::map<std::string, std::string> seen;  // by entry, where its unit is
     const auto changed = changes(po, root, options, plan, seen);
     const auto tables = table_entries();
     std::vector<Entry> rows(tables.begin(), tables.end());
@@ -411,21 +508,21 @@ ImportPlan plan_import(const PoFile& po, const std::string& root, const ImportOp
     }
     check_rows(po, rows, changed, plan);
     plan.changed = changed.size();
-    if (!plan.findings.empty()) return plan;
+    if (!plan.findings.empty()) return sorted(po, std::move(plan));
     if (!changed.empty()) rewrite_files(rows, changed, root, plan);
     refresh_file(po, root, rows, options, plan);
-    return plan;
+    return sorted(po, std::move(plan));
 }
 
-std::string updated_po(const PoFile& po, const std::string& root, const std::string& commit) {
+Updated updated_po(const PoFile& po, const std::string& root, const std::string& commit) {
     const auto tables = table_entries();
     const bool dated = records_commit(po);
-    PoExport what{.revision = dated ? HE_REVISION : "", .commit = dated ? commit : "",
+    PoExport what{.revision = dated ? HE_REVISION : "", .revised = dated ? po_date_now() : "", .commit = dated ? commit : "",
                   .states = unit_states(po, root, tables, false, {}), .obsolete = po.obsolete, .header = po.header};
     const auto entries = entries_by_name();
     for (const auto& u : po.units)
         if (!entries.count(u.context) || !has_unit(*entries.at(u.context))) what.obsolete.push_back(u);
-    return po_export(items(), what);
+    return {po_export(items(), what), update_summary(po, what)};
 }
 
 }  // namespace he::tool

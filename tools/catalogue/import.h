@@ -56,6 +56,11 @@ ImportPlan plan_import(const PoFile& po, const std::string& root, const ImportOp
 // today's text in a comment. Units of entries the tables no longer hold
 // become obsolete (#~). `commit` is recorded in the header, but in a file
 // that records none (the repository's own copy).
-std::string updated_po(const PoFile& po, const std::string& root, const std::string& commit);
+// With the file, a line saying what the update did: the units written, how
+// many took the tables' text, kept the file's, are fuzzy, obsolete.
+struct Updated {
+    std::string content, summary;
+};
+Updated updated_po(const PoFile& po, const std::string& root, const std::string& commit);
 
 }  // namespace he::tool

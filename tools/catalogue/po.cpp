@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <optional>
 #include <map>
 
@@ -77,7 +78,7 @@ PoHeader default_header(const PoExport& what) {
                   "the import can tell your changes from changes made to the tables since."};
     if (what.pot) h.comments.push_back("The template: refresh a translation with msgmerge, pot2po or your tool's \"Update from POT\".");
     h.fields = {"Project-Id-Version: DLLTranslation_HE " HE_VERSION, "Report-Msgid-Bugs-To: ", "POT-Creation-Date: ",
-                "PO-Revision-Date: " + (what.pot ? std::string("YEAR-MO-DA HO:MI+ZONE") : what.revision),
+                "PO-Revision-Date: " + (what.pot ? std::string("YEAR-MO-DA HO:MI+ZONE") : what.revised),
                 "Last-Translator: DLLTranslation_HE contributors", "Language-Team: Hebrew", "Language: he",
                 "MIME-Version: 1.0", "Content-Type: text/plain; charset=UTF-8", "Content-Transfer-Encoding: 8bit",
                 "X-Generator: hecat"};
@@ -204,6 +205,14 @@ std::string obsolete_unit(const PoUnit& u) {
 std::string base_digest(std::string_view reading) {
     char out[17];
     std::snprintf(out, sizeof out, "%016llx", static_cast<unsigned long long>(rules::hash(canonical(reading))));
+    return out;
+}
+
+std::string po_date_now() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    char out[32] = "";
+    if (::localtime_r(&now, &local) != nullptr) std::strftime(out, sizeof out, "%Y-%m-%d %H:%M%z", &local);
     return out;
 }
 

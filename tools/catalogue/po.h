@@ -68,7 +68,8 @@ struct PoHeader {
 // itself). A template (POT) has empty msgstr, and no record and no commit.
 struct PoExport {
     bool pot = false;
-    std::string revision{};  // POT-Creation-Date and PO-Revision-Date; empty in the repository's copies
+    std::string revision{};  // POT-Creation-Date: the date of the tables' commit; empty in the repository's copies
+    std::string revised{};   // PO-Revision-Date where hecat writes the header: the export's date, or empty
     std::string commit{};
     std::map<std::string, UnitState, std::less<>> states{};  // by entry name
     std::vector<PoUnit> obsolete{};                         // written as #~ units
@@ -77,6 +78,9 @@ struct PoExport {
     // update's), whose fields are kept but for hecat's own; none: hecat's header.
     std::optional<PoHeader> header{};
 };
+
+// The date and time now, as a PO header writes one ("2026-05-05 10:00+0300").
+std::string po_date_now();
 
 // One PO file (or template) of every catalogue entry with wording. Line
 // breaks are written \n, as translators' tools write them. Each unit's

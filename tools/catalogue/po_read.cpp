@@ -27,18 +27,24 @@ namespace he::tool {
 
 namespace {
 
-std::vector<std::string>* g_read_errors = nullptr;
-std::size_t g_unkept_errors = 0;
+// What gettext's error handlers, which take no argument of ours, write to
+// while a file is read: its errors, named at the file as the user named it.
+struct Reading {
+    std::vector<std::string>& errors;
+    std::size_t unkept = 0;
+    const std::string& path;
+    const std::string& raw;
+};
+Reading* g_reading = nullptr;
 constexpr std::size_t kKeptErrors = 100;
 
-void on_error(int severity, po_message_t unit, const char* filename, std::size_t lineno, std::size_t, int,
-              const char* text) {
+std::map<std::string, std::vector<std::size_t>> unit_lines(const std::string& raw);
+
+void on_error(int severity, po_message_t unit, const char*, std::size_t lineno, std::size_t, int, const char* text) {
     if (severity == PO_SEVERITY_WARNING) return;
-    std::string where = filename ? std::string(filename) : std::string("the PO file");
-    if (unit != nullptr && po_message_msgctxt(unit) != nullptr)
-        where = std::string(po_message_msgctxt(unit)) + ": " + where;
-    if (filename && lineno != static_cast<std::size_t>(-1)) where.append(":").append(std::to_string(lineno));
-    std::string message = where;
+    std::string message = g_reading->path;
+    if (lineno != 0 && lineno != static_cast<std::size_t>(-1)) message.append(":").append(std::to_string(lineno));
+    if (unit != nullptr && po_message_msgctxt(unit) != nullptr) message.append(": ").append(po_message_msgctxt(unit));
     message.append(": ").append(text);
     while (!message.empty() && message.back() == '\n') message.pop_back();
     if (severity == PO_SEVERITY_FATAL_ERROR) {
@@ -47,18 +53,28 @@ void on_error(int severity, po_message_t unit, const char* filename, std::size_t
         std::exit(2);
     }
     // A binary or foreign file gives an error a line: the first ones say enough.
-    if (g_read_errors->size() < kKeptErrors) g_read_errors->push_back(message);
-    else ++g_unkept_errors;
+    if (g_reading->errors.size() < kKeptErrors) g_reading->errors.push_back(message);
+    else ++g_reading->unkept;
 }
 
 void on_error2(int severity, po_message_t m1, const char* f1, std::size_t l1, std::size_t c1, int ml1, const char* t1,
                po_message_t m2, const char*, std::size_t l2, std::size_t, int, const char* t2) {
+    // A second unit of an entry, which gettext names at its msgid and the
+    // first by its message alone: both named at their msgctxt's lines.
+    const char* context = m2 ? po_message_msgctxt(m2) : nullptr;
+    if (m1 == nullptr && context != nullptr && (l2 == 0 || l2 == static_cast<std::size_t>(-1))) {
+        const auto lines = unit_lines(g_reading->raw)[context];
+        std::size_t second = l1;
+        for (const auto l : lines) second = l <= l1 ? l : second;
+        const std::string text = "appears twice in the file" +
+                                 (lines.empty() ? std::string() : ", first at " + g_reading->path + ":" + std::to_string(lines.front()));
+        return on_error(severity, m2, f1, second, c1, ml1, text.c_str());
+    }
     std::string text = std::string(t1) + " (" + t2;
     if (l2 != 0 && l2 != static_cast<std::size_t>(-1)) text += " at line " + std::to_string(l2);
     text += ")";
     on_error(severity, m1 ? m1 : m2, f1, l1, c1, ml1, text.c_str());
 }
-
 
 // The raw file's lines, as a translator's editor numbers them.
 std::size_t line_at(const std::string& raw, std::size_t offset) {
@@ -376,15 +392,13 @@ PoFile po_read(const std::string& path) {
         out.errors.push_back(path + ": cannot be copied for reading into " + (std::getenv("TMPDIR") ? "$TMPDIR" : "/tmp"));
         return out;
     }
-    g_read_errors = &out.errors;
-    g_unkept_errors = 0;
+    Reading reading{out.errors, 0, path, *raw};
+    g_reading = &reading;
     const po_xerror_handler handler{on_error, on_error2};
     po_file_t file = po_file_read(copy.c_str(), &handler);
-    out.unkept_errors = g_unkept_errors;
+    out.unkept_errors = reading.unkept;
     ::unlink(copy.c_str());
-    for (auto& e : out.errors)
-        if (e.starts_with(copy)) e = path + e.substr(copy.size());
-    g_read_errors = nullptr;
+    g_reading = nullptr;
     if (file == nullptr) {
         if (out.errors.empty()) out.errors.push_back(path + ": cannot be read as a PO file");
         return out;
