@@ -263,6 +263,21 @@ done
 ok "update (copy): the file still records no commit and no date" sh -c \
     "! grep -q '^\"X-Hecat-Commit\|^# hecat-base: [0-9a-f]* ' '$work/updated.po' && grep -qxF '\"POT-Creation-Date: \\n\"' '$work/updated.po'"
 
+# A file of an older release records nothing: a unit that reads as its
+# entry did at a commit of the tables' history is taken as unchanged since,
+# so only what the translator typed lands (GetTrMnuOpen and GetTrMnuSaveAs
+# read as they did at $then).
+history
+grep -v 'hecat-base\|X-Hecat' "$work/he.po" >"$work/release.po"  # as exported at $then, which the build now refuses
+edit "$work/release.po" GetTrMnuOpen "פתח" && edit "$work/release.po" GetTrMnuSaveAs "שמור בשם"
+edit "$work/release.po" GetTrMnuNew "קובץ חדש"
+(cd "$work/repo" && "$hecat" update "$work/release.po" --output "$work/release-updated.po") >"$work/out"
+ok "a file of an older release updated: its old texts take today's, the translator's waits fuzzy" \
+    grep -qxF "$work/release-updated.po: 735 units, 2 taken from the tables, 0 kept, 1 fuzzy, 0 obsolete" "$work/out"
+import "$work/release.po"
+ok "a file of an older release imported: exactly the translator's edit lands" \
+    test "$status $(menus_changed)" = "0 > OPEN(GetTrMnuNew,                \"קובץ חדש\", \"New\")"
+
 # A message of two lines changed in the file and in the tables: the import's
 # conflict and the update's note show its line break as the mark hecat list
 # uses, so no line hecat prints carries a control character and the updated

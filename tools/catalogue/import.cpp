@@ -168,8 +168,9 @@ bool file_side_taken(const PoFile& po, const PoUnit& unit, const Entry& e, const
             return true;
         case Changed::unknown:
             // A file with no record at all imports as files did before
-            // records; one unit that lost its record in a file that has them
-            // could undo a change made to the tables since.
+            // records (its texts the tables' history holds are no change of
+            // the file's: Bases::of); one unit that lost its record in a file
+            // that has them could undo a change made to the tables since.
             if (!bases.recorded()) return true;
             break;
         case Changed::tables:
@@ -261,11 +262,10 @@ void missing_units(const PoFile& po, const std::map<std::string, std::string>& s
 }
 
 // The new UTF-8 text of each entry the file changes, by its place in the tables.
-std::map<std::size_t, std::string> changes(const PoFile& po, const std::string& root, const ImportOptions& options,
-                                           ImportPlan& plan, std::map<std::string, std::string>& seen) {
+std::map<std::size_t, std::string> changes(const PoFile& po, Bases& bases, const ImportOptions& options, ImportPlan& plan,
+                                           std::map<std::string, std::string>& seen) {
     const auto tables = table_entries();
     const auto entries = entries_by_name();
-    Bases bases(po, root);
     std::map<std::size_t, std::string> changed;
     for (const auto& unit : po.units) {
         ++plan.units;
@@ -337,12 +337,11 @@ void mark_fuzzy(UnitState& s, const PoUnit& u, bool both, const std::string& tod
 // Each unit of the file as it stands against `rows`, the tables as they are
 // or will be: the state `updated_po` and a refreshed file write. `settled`
 // names units whose conflict the import settled for the tables.
-std::map<std::string, UnitState, std::less<>> unit_states(const PoFile& po, const std::string& root, std::span<const Entry> rows,
+std::map<std::string, UnitState, std::less<>> unit_states(const PoFile& po, Bases& bases, std::span<const Entry> rows,
                                                           bool after_import, const std::set<std::string>& settled) {
     std::map<std::string_view, const Entry*> entries;
     for (const auto& e : rows) entries[e.name] = &e;
     const auto before = entries_by_name();
-    Bases bases(po, root);
     std::map<std::string, UnitState, std::less<>> states;
     for (const auto& u : po.units) {
         const auto it = entries.find(u.context);
@@ -411,15 +410,15 @@ void check_rows(const PoFile& po, const std::vector<Entry>& rows, const std::map
 
 // The file itself, brought up to the tables as the import leaves them
 // (`rows`): written with them, unless it is no regular file.
-void refresh_file(const PoFile& po, const std::string& root, const std::vector<Entry>& rows, const ImportOptions& options,
-                  ImportPlan& plan) {
+void refresh_file(const PoFile& po, const std::string& root, Bases& bases, const std::vector<Entry>& rows,
+                  const ImportOptions& options, ImportPlan& plan) {
     std::set<std::string> settled;
     if (options.prefer_tables)
         for (const auto& n : plan.notes)
             if (n.message.ends_with("(--prefer-tables)")) settled.insert(n.name);
     const bool dated = records_commit(po);
     PoExport refreshed{.revision = dated ? HE_REVISION : "", .revised = dated ? po_date_now() : "", .commit = dated ? head_commit(root) : "",
-                       .states = unit_states(po, root, rows, true, settled), .obsolete = po.obsolete, .header = po.header};
+                       .states = unit_states(po, bases, rows, true, settled), .obsolete = po.obsolete, .header = po.header};
     // The units of the file, carrying today's comments and the texts the
     // import changes.
     std::vector<Item> present;
@@ -497,7 +496,9 @@ ImportPlan plan_import(const PoFile& po, const std::string& root, const ImportOp
     for (const auto& e : po.errors) plan.findings.push_back(read_error(po, e));
     plan.unlisted = po.unkept_errors;
     std::map<std::string, std::string> seen;  // by entry, where its unit is
-    const auto changed = changes(po, root, options, plan, seen);
+    // One reading of git's history for the import and the file it refreshes.
+    Bases bases(po, root);
+    const auto changed = changes(po, bases, options, plan, seen);
     const auto tables = table_entries();
     std::vector<Entry> rows(tables.begin(), tables.end());
     std::vector<std::string> cp1255;
@@ -510,15 +511,16 @@ ImportPlan plan_import(const PoFile& po, const std::string& root, const ImportOp
     plan.changed = changed.size();
     if (!plan.findings.empty()) return sorted(po, std::move(plan));
     if (!changed.empty()) rewrite_files(rows, changed, root, plan);
-    refresh_file(po, root, rows, options, plan);
+    refresh_file(po, root, bases, rows, options, plan);
     return sorted(po, std::move(plan));
 }
 
 Updated updated_po(const PoFile& po, const std::string& root, const std::string& commit) {
     const auto tables = table_entries();
     const bool dated = records_commit(po);
+    Bases bases(po, root);
     PoExport what{.revision = dated ? HE_REVISION : "", .revised = dated ? po_date_now() : "", .commit = dated ? commit : "",
-                  .states = unit_states(po, root, tables, false, {}), .obsolete = po.obsolete, .header = po.header};
+                  .states = unit_states(po, bases, tables, false, {}), .obsolete = po.obsolete, .header = po.header};
     const auto entries = entries_by_name();
     for (const auto& u : po.units)
         if (!entries.count(u.context) || !has_unit(*entries.at(u.context))) what.obsolete.push_back(u);

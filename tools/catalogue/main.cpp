@@ -283,7 +283,8 @@ int import_po(const Args& args) {
     if (!po.units.empty() && std::none_of(po.units.begin(), po.units.end(), [](const PoUnit& u) { return !u.bases.empty(); }) &&
         po.commit.empty())
         std::printf("%s: no record of the tables it was exported from (written by hand or by an older hecat): "
-                    "changes made to the tables since cannot be told from the file's\n", path.c_str());
+                    "a text the tables had at an earlier commit is taken as unchanged since, other changes made to the tables "
+                    "since cannot be told from the file's\n", path.c_str());
     const ImportOptions options{args.options.count("--prefer-file") > 0, args.options.count("--prefer-tables") > 0,
                                 args.options.count("--change-quoted") > 0, args.options.count("--partial") > 0};
     const auto plan = plan_import(po, ".", options);
