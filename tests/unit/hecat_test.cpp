@@ -19,9 +19,11 @@
 #include "table.h"
 #include "utf8.h"
 #include "arguments.h"
+#include "bases.h"
 #include "check.h"
 #include "layout.h"
 #include "model.h"
+#include "po.h"
 #include "pe.h"
 #include "reading.h"
 #include "spreadsheet.h"
@@ -272,6 +274,33 @@ TEST(HecatModel, TheEnglishLeavesOutOnlyAnExplanation) {
         const auto e = std::find_if(rows.begin(), rows.end(), [&](const Entry& r) { return r.name == name; });
         ASSERT_NE(e, rows.end()) << name;
         EXPECT_EQ(he::tool::split_gloss(*e), std::make_pair(english, explanation)) << name;
+    }
+}
+
+// Three ways, by the records a unit carries: one each export, or two where
+// a merge tool joined a file's comments with its template's.
+TEST(HecatImport, TheRecordsSayWhichSideChanged) {
+    using he::tool::Changed;
+    const struct {
+        std::string_view text, now;
+        std::vector<std::string_view> records;
+        Changed changed;
+    } cases[] = {
+        {"a", "a", {"a"}, Changed::neither},
+        {"a", "b", {"a"}, Changed::tables},
+        {"b", "a", {"a"}, Changed::file},
+        {"c", "b", {"a"}, Changed::both},
+        {"c", "b", {}, Changed::unknown},
+        {"c", "b", {"a", "b"}, Changed::file},  // the record of today's text: the tables have not changed since
+        {"a", "b", {"a", "b"}, Changed::tables},  // the file's text was exported: not the translator's
+        {"b", "b", {"a", "b"}, Changed::neither},
+        {"c", "b", {"a", "d"}, Changed::both},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> digests;
+        for (const auto r : c.records) digests.push_back(he::tool::base_digest(r));
+        EXPECT_EQ(he::tool::changed_since_export(std::string(c.text), std::string(c.now), digests), c.changed)
+            << c.text << " now " << c.now << ", " << c.records.size() << " records";
     }
 }
 

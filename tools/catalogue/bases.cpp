@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "checkout.h"
+#include "model.h"
 #include "reading.h"
 #include "rules.h"
 #include "table_files.h"
@@ -30,7 +31,26 @@ std::vector<std::string> Bases::of(const PoUnit& u, const Entry& e) {
     if (u.bases.empty() || (u.extracted_record && u.bases.size() == 1))
         if (const auto then = at_commit(e, fallback_); then && (digests.empty() || base_digest(*then) != digests.front()))
             digests.push_back(base_digest(*then));
+    if (u.bases.empty() && in_history(u, e)) digests.push_back(base_digest(u.msgstr));
     return digests;
+}
+
+bool Bases::in_history(const PoUnit& u, const Entry& e) {
+    if (u.msgstr.empty()) return false;
+    if (!history_) {
+        history_.emplace();
+        std::set<std::string> paths;
+        for (const auto& row : table_entries()) paths.emplace(row.file);
+        const auto versions = versions_of(root_, std::vector<std::string>(paths.begin(), paths.end()), kHistory);
+        for (const auto& file : files_at(root_, versions))
+            for (auto& [name, text] : file ? row_texts(*file) : std::vector<std::pair<std::string, std::string>>())
+                (*history_)[name].insert(std::move(text));
+    }
+    const auto texts = history_->find(std::string(e.name));
+    if (texts == history_->end()) return false;
+    const std::string typed = canonical(u.msgstr);
+    return std::any_of(texts->second.begin(), texts->second.end(),
+                       [&](const std::string& t) { return canonical(reading_of(t, is_template(e.name))) == typed; });
 }
 
 std::optional<std::string> Bases::reading(const PoUnit& u, const Entry& e) {
@@ -62,9 +82,12 @@ std::optional<std::string> Bases::at_commit(const Entry& e, const std::string& c
 Changed changed_since_export(const std::string& text, const std::string& now, const std::vector<std::string>& bases) {
     if (bases.empty()) return Changed::unknown;
     const auto in_bases = [&](const std::string& s) { return std::find(bases.begin(), bases.end(), base_digest(s)) != bases.end(); };
-    const bool now_is_base = std::all_of(bases.begin(), bases.end(), [&](const std::string& b) { return b == base_digest(now); });
-    if (in_bases(text)) return now_is_base ? Changed::neither : Changed::tables;
-    return now_is_base ? Changed::file : Changed::both;
+    // Each record is a text the file was exported with (a merge tool may
+    // leave more than one): a file's text among them is none the translator
+    // typed, and a record that reads as today's tables says they have not
+    // changed since it.
+    if (in_bases(text)) return base_digest(text) == base_digest(now) ? Changed::neither : Changed::tables;
+    return in_bases(now) ? Changed::file : Changed::both;
 }
 
 }  // namespace he::tool

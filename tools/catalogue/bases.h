@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,8 @@ namespace he::tool {
 // digests, and for a unit without them (an older export, or a record
 // removed) the text at the commit the file's other units record, else the
 // one its header records (a template refresh may have put today's commit
-// there), where git has it. An older export's record came with the unit's
+// there), where git has it; and its own text where the tables had it at a
+// commit of their history (a file of an older release, which records none). An older export's record came with the unit's
 // comments from whatever template refreshed the file last, so that commit
 // is asked too.
 class Bases {
@@ -44,16 +46,27 @@ class Bases {
 
     std::optional<std::string> at_commit(const Entry& e, const std::string& commit);
 
+    // Whether the unit, which records nothing, reads as its entry did at a
+    // commit in the tables' history: a text as some release exported it,
+    // not one the translator typed.
+    bool in_history(const PoUnit& u, const Entry& e);
+
     const std::string& root_;
     std::string fallback_;
     bool recorded_ = false;
     std::map<std::string, std::optional<std::string>> files_;
+    // The texts each entry had in the latest kHistory commits that changed a
+    // table, as stored, by entry; read with two git processes, when a unit
+    // without a record first asks.
+    std::optional<std::map<std::string, std::set<std::string>>> history_;
 };
 
 // What changed since the file was exported.
 enum class Changed { neither, file, tables, both, unknown };
 
-// `text` the file's, `now` the tables', `bases` the digests at export.
+// `text` the file's, `now` the tables', `bases` the digests at export: the
+// file changed where its text is none of them, the tables where no record
+// reads as they do now.
 Changed changed_since_export(const std::string& text, const std::string& now, const std::vector<std::string>& bases);
 
 }  // namespace he::tool

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <vector>
 
 #include "checkout_folder.h"
@@ -19,10 +20,10 @@ extern char** environ;
 namespace he::tool {
 namespace {
 
-// What `git -C folder ARGUMENTS...` prints, or nothing when it fails. The
-// checkout's own settings run no program of theirs: no file-system monitor,
-// no hook.
-std::optional<std::string> git(const std::string& folder, std::vector<std::string> arguments) {
+// What `git -C folder ARGUMENTS...` prints, or nothing when it fails; its
+// standard input read from `input` where one is open. The checkout's own
+// settings run no program of theirs: no file-system monitor, no hook.
+std::optional<std::string> git(const std::string& folder, std::vector<std::string> arguments, int input = -1) {
     arguments.insert(arguments.begin(),
                      {"git", "-c", "core.fsmonitor=false", "-c", "core.hooksPath=/dev/null", "-C", folder});
     std::vector<char*> argv;
@@ -38,6 +39,7 @@ std::optional<std::string> git(const std::string& folder, std::vector<std::strin
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    if (input >= 0) posix_spawn_file_actions_adddup2(&actions, input, 0);
     pid_t pid = 0;
     const int spawned = ::posix_spawnp(&pid, "git", &actions, nullptr, argv.data(), env.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -55,6 +57,23 @@ std::optional<std::string> git(const std::string& folder, std::vector<std::strin
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
     return text;
+}
+
+// `text` in a file of its own, already removed, read from its start: a
+// process's whole input, which a pipe would have to be fed while its output
+// is read. -1 where it cannot be made.
+int input_file(const std::string& text) {
+    const char* tmpdir = std::getenv("TMPDIR");
+    std::string name = std::string(tmpdir && *tmpdir ? tmpdir : "/tmp") + "/hecat-git-XXXXXX";
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) return -1;
+    ::unlink(name.c_str());
+    std::size_t done = 0;
+    for (ssize_t n = 0; done < text.size(); done += static_cast<std::size_t>(n))
+        if ((n = ::write(fd, text.data() + done, text.size() - done)) <= 0) break;
+    if (done == text.size() && ::lseek(fd, 0, SEEK_SET) == 0) return fd;
+    ::close(fd);
+    return -1;
 }
 
 bool hexadecimal(std::string_view s) { return !s.empty() && s.find_first_not_of("0123456789abcdef") == std::string_view::npos; }
@@ -106,6 +125,45 @@ std::vector<std::string> commits_changing(const std::string& folder, std::string
         start = end + 1;
     }
     return commits;
+}
+
+std::vector<Version> versions_of(const std::string& folder, const std::vector<std::string>& paths, std::size_t limit) {
+    std::vector<std::string> arguments{"log", "--format=commit %H", "--name-only", "--no-renames", "-n", std::to_string(limit), "--"};
+    arguments.insert(arguments.end(), paths.begin(), paths.end());
+    const auto log = git(folder, arguments);
+    std::vector<Version> versions;
+    std::string commit;
+    // "commit HASH", a blank line, then the paths it changed, one a line.
+    for (std::size_t start = 0; log && start < log->size();) {
+        std::size_t end = log->find('\n', start);
+        if (end == std::string::npos) end = log->size();
+        const std::string line = log->substr(start, end - start);
+        if (line.starts_with("commit ")) commit = hexadecimal(line.substr(7)) ? line.substr(7) : "";
+        else if (!line.empty() && !commit.empty()) versions.push_back({commit, line});
+        start = end + 1;
+    }
+    return versions;
+}
+
+std::vector<std::optional<std::string>> files_at(const std::string& folder, const std::vector<Version>& versions) {
+    std::string requests;
+    for (const auto& v : versions) requests += v.commit + ":" + v.path + "\n";
+    const int input = versions.empty() ? -1 : input_file(requests);
+    const auto out = input < 0 ? std::nullopt : git(folder, {"cat-file", "--batch"}, input);
+    if (input >= 0) ::close(input);
+    // Each answer: "OBJECT blob SIZE", the contents and a line break; or "NAME missing".
+    std::vector<std::optional<std::string>> files;
+    for (std::size_t at = 0; out && at < out->size() && files.size() < versions.size();) {
+        const std::size_t end = out->find('\n', at);
+        if (end == std::string::npos) break;
+        const std::string head = out->substr(at, end - at);
+        const auto blob = head.find(" blob ");
+        const std::size_t size = blob == std::string::npos ? 0 : std::strtoull(head.c_str() + blob + 6, nullptr, 10);
+        files.push_back(blob == std::string::npos ? std::nullopt : std::optional(out->substr(end + 1, size)));
+        at = end + 1 + (blob == std::string::npos ? 0 : size + 1);
+    }
+    files.resize(versions.size());
+    return files;
 }
 
 }  // namespace he::tool

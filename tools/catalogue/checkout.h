@@ -38,4 +38,18 @@ std::optional<std::string> file_at_commit(const std::string& folder, std::string
 // first, at most `limit` of them; none where git cannot say.
 std::vector<std::string> commits_changing(const std::string& folder, std::string_view path, std::size_t limit);
 
+// A file as one commit had it: the commit and the path from the repository's top.
+struct Version {
+    std::string commit, path;
+};
+
+// Every version of `paths` that the commits of the repository at `folder`
+// made, newest first, from the latest `limit` commits that changed any of
+// them; none where git cannot say.
+std::vector<Version> versions_of(const std::string& folder, const std::vector<std::string>& paths, std::size_t limit);
+
+// The contents of each version, all read by one git process; nothing for a
+// version git cannot give.
+std::vector<std::optional<std::string>> files_at(const std::string& folder, const std::vector<Version>& versions);
+
 }  // namespace he::tool

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <map>
 #include <optional>
 #include <set>
@@ -35,7 +37,7 @@ std::map<std::string_view, const Entry*> entries_by_name() {
 // The entry a unit names, or null with a finding: a unit without msgctxt,
 // one that names no entry, or a second unit of one entry.
 const Entry* entry_of(const PoFile& po, const PoUnit& unit, const std::map<std::string_view, const Entry*>& entries,
-                      std::set<std::string>& seen, ImportPlan& plan) {
+                      std::map<std::string, std::string>& seen, ImportPlan& plan) {
     if (unit.context.empty()) {
         plan.findings.push_back({"", "a unit without msgctxt; every unit names its entry in msgctxt", where(po, unit)});
         return nullptr;
@@ -45,8 +47,8 @@ const Entry* entry_of(const PoFile& po, const PoUnit& unit, const std::map<std::
         plan.findings.push_back({unit.context, "no such entry in the catalogue", where(po, unit)});
         return nullptr;
     }
-    if (!seen.insert(unit.context).second) {
-        plan.findings.push_back({unit.context, "appears twice in the file", where(po, unit)});
+    if (const auto [first, added] = seen.emplace(unit.context, where(po, unit)); !added) {
+        plan.findings.push_back({unit.context, "appears twice in the file, first at " + first->second, where(po, unit)});
         return nullptr;
     }
     return it->second;
@@ -78,6 +80,44 @@ bool numbers_fit(std::string_view text, std::size_t count) {
     return numbers.empty() || (plain == 0 && numbers.size() == count);
 }
 
+// The specifiers of a text as typed, blank-separated: a % that starts none
+// of the catalogue's kinds shown with what follows it as far as a printf
+// specifier reaches ("%5d", "%ld", "%99999999999$d"), as the translator
+// wrote it.
+std::string typed_specifiers(std::string_view text) {
+    const auto run = [&](std::size_t at, std::string_view of) {
+        while (at < text.size() && of.find(text[at]) != std::string_view::npos) ++at;
+        return at;
+    };
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') continue;
+        std::size_t end = i + specifier_at(text, i).length;
+        if (end == i) {
+            end = run(run(i + 1, "0123456789$.-+#'"), "hlLqjzt");
+            if (end < text.size() && std::isalpha(static_cast<unsigned char>(text[end]))) ++end;
+        }
+        out.append(out.empty() ? "" : " ").append(text.substr(i, end - i));
+        i = end - 1;
+    }
+    return out;
+}
+
+// The kinds of a text's specifiers ("%", "d", "s", "f", ".2f"), sorted:
+// those of a template must be those the editor passes, whatever their order.
+std::vector<std::string_view> specifier_kinds(std::string_view text) {
+    std::vector<std::string_view> kinds;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') continue;
+        const Specifier s = specifier_at(text, i);
+        if (s.length == 0) continue;
+        kinds.push_back(s.conversion);
+        i += s.length - 1;
+    }
+    std::sort(kinds.begin(), kinds.end());
+    return kinds;
+}
+
 // The rules that cost nothing, on the text as typed, before anything that
 // costs more: the characters, the length against the family's limit, an
 // ellipsis at either end, and the specifiers and their numbers.
@@ -97,10 +137,12 @@ bool passes_cheap_rules(const PoFile& po, const PoUnit& unit, const Entry& e, Im
         } else if (unit.msgstr.ends_with("...") || unit.msgstr.starts_with("...")) {
             // As typed, whatever the text's order of runs when stored.
             m << (unit.msgstr.ends_with("...") ? "ends in" : "begins with") << " an ellipsis" << rules::kAsRead;
-        } else if (const std::string found = specifiers_of(unit.msgstr);
-                   is_template(e.name) && found.find("%?") != std::string::npos) {
+        } else if (const std::string found = typed_specifiers(unit.msgstr);
+                   is_template(e.name) && specifiers_of(unit.msgstr).find("%?") != std::string::npos) {
             // A % that starts no specifier the editor fills, as typed.
             m << "has the specifiers \"" << found << "\" where the editor passes \"" << arguments_of(e.name) << "\", in that order";
+        } else if (is_template(e.name) && specifier_kinds(unit.msgstr) != specifier_kinds(arguments_of(e.name))) {
+            m << "has the specifiers \"" << found << "\" where the editor passes \"" << arguments_of(e.name) << "\"";
         } else if (is_template(e.name) && !numbers_fit(unit.msgstr, arguments_passed(e.name))) {
             const std::size_t n = arguments_passed(e.name);
             m << "has the specifiers \"" << found << "\" where the editor passes \"" << arguments_of(e.name)
@@ -126,8 +168,9 @@ bool file_side_taken(const PoFile& po, const PoUnit& unit, const Entry& e, const
             return true;
         case Changed::unknown:
             // A file with no record at all imports as files did before
-            // records; one unit that lost its record in a file that has them
-            // could undo a change made to the tables since.
+            // records (its texts the tables' history holds are no change of
+            // the file's: Bases::of); one unit that lost its record in a file
+            // that has them could undo a change made to the tables since.
             if (!bases.recorded()) return true;
             break;
         case Changed::tables:
@@ -190,7 +233,7 @@ std::optional<std::string> new_text(const PoFile& po, const PoUnit& unit, const 
 // Entries whose units the file lacks: named, unless the file is a subset on
 // purpose. A unit made obsolete (#~) whose entry the tables hold is named as
 // such; units of entries the tables no longer hold are passed over.
-void missing_units(const PoFile& po, const std::set<std::string>& seen, const ImportOptions& options, ImportPlan& plan) {
+void missing_units(const PoFile& po, const std::map<std::string, std::string>& seen, const ImportOptions& options, ImportPlan& plan) {
     std::size_t missing = 0;
     const auto entries = entries_by_name();
     std::set<std::string> named;
@@ -219,11 +262,10 @@ void missing_units(const PoFile& po, const std::set<std::string>& seen, const Im
 }
 
 // The new UTF-8 text of each entry the file changes, by its place in the tables.
-std::map<std::size_t, std::string> changes(const PoFile& po, const std::string& root, const ImportOptions& options,
-                                           ImportPlan& plan, std::set<std::string>& seen) {
+std::map<std::size_t, std::string> changes(const PoFile& po, Bases& bases, const ImportOptions& options, ImportPlan& plan,
+                                           std::map<std::string, std::string>& seen) {
     const auto tables = table_entries();
     const auto entries = entries_by_name();
-    Bases bases(po, root);
     std::map<std::size_t, std::string> changed;
     for (const auto& unit : po.units) {
         ++plan.units;
@@ -276,22 +318,41 @@ void rewrite_files(const std::vector<Entry>& rows, const std::map<std::size_t, s
         for (auto& [path, content] : files) plan.files.push_back({root + "/" + path, std::move(content)});
 }
 
+// A unit changed on both sides (`both`), or without a record, waits fuzzy
+// with what settles it: the English it was translated from (as msgmerge
+// left it, else the file's msgid), the Hebrew at export where git has it
+// (else as the file recorded it), and today's text in a note.
+void mark_fuzzy(UnitState& s, const PoUnit& u, bool both, const std::string& today, const std::optional<std::string>& then) {
+    s.fuzzy = true;
+    if (s.previous.empty()) {
+        s.previous = u.msgid;
+        std::replace(s.previous.begin(), s.previous.end(), '\n', '\r');
+    }
+    if (then) s.was = *then;
+    const std::string shown = visible(today);  // a comment line ends at a line break
+    s.note = std::string(kFuzzyNotes[both ? 0 : 1]) + ": the tables now read \"" + shown +
+             "\". This file's text is kept and marked fuzzy: settle it, then remove the fuzzy mark.";
+}
+
 // Each unit of the file as it stands against `rows`, the tables as they are
 // or will be: the state `updated_po` and a refreshed file write. `settled`
 // names units whose conflict the import settled for the tables.
-std::map<std::string, UnitState, std::less<>> unit_states(const PoFile& po, const std::string& root, std::span<const Entry> rows,
+std::map<std::string, UnitState, std::less<>> unit_states(const PoFile& po, Bases& bases, std::span<const Entry> rows,
                                                           bool after_import, const std::set<std::string>& settled) {
     std::map<std::string_view, const Entry*> entries;
     for (const auto& e : rows) entries[e.name] = &e;
     const auto before = entries_by_name();
-    Bases bases(po, root);
     std::map<std::string, UnitState, std::less<>> states;
     for (const auto& u : po.units) {
         const auto it = entries.find(u.context);
         if (it == entries.end() || !has_unit(*it->second) || states.count(u.context)) continue;
         const Entry& e = *it->second;
         const std::string today = reading_of(e.utf8, is_template(e.name));
-        UnitState s{u.msgstr, base_digest(today), u.fuzzy, {}, {}, u.comments};
+        // A fuzzy unit keeps what settles it as the file has it, until it
+        // is settled or marked anew.
+        UnitState s{.msgstr = u.msgstr, .base = base_digest(today), .fuzzy = u.fuzzy, .previous = u.previous,
+                    .previous_context = u.previous_context, .was = u.was, .note = u.note, .comments = u.comments};
+        if (!u.fuzzy) s.previous = s.previous_context = s.was = s.note = std::string();
         if (u.msgstr.empty() || canonical(u.msgstr) == canonical(today)) {
             states[u.context] = std::move(s);
             continue;
@@ -305,12 +366,7 @@ std::map<std::string, UnitState, std::less<>> unit_states(const PoFile& po, cons
         } else if (changed == Changed::neither || changed == Changed::tables || settled.count(u.context)) {
             s.msgstr = today;
         } else if (changed == Changed::both || changed == Changed::unknown) {
-            s.fuzzy = true;
-            if (const auto then = bases.reading(u, was)) s.previous = *then;
-            const std::string shown = visible(today);  // a comment line ends at a line break
-            s.note = (changed == Changed::both ? "Changed in the tables since this file was made" : "No record of the text this file was made from") +
-                     std::string(": the tables now read \"") + shown +
-                     "\". This file's text is kept and marked fuzzy: settle it, then remove the fuzzy mark.";
+            mark_fuzzy(s, u, changed == Changed::both, today, bases.reading(u, was));
         }
         states[u.context] = std::move(s);
     }
@@ -354,15 +410,15 @@ void check_rows(const PoFile& po, const std::vector<Entry>& rows, const std::map
 
 // The file itself, brought up to the tables as the import leaves them
 // (`rows`): written with them, unless it is no regular file.
-void refresh_file(const PoFile& po, const std::string& root, const std::vector<Entry>& rows, const ImportOptions& options,
-                  ImportPlan& plan) {
+void refresh_file(const PoFile& po, const std::string& root, Bases& bases, const std::vector<Entry>& rows,
+                  const ImportOptions& options, ImportPlan& plan) {
     std::set<std::string> settled;
     if (options.prefer_tables)
         for (const auto& n : plan.notes)
             if (n.message.ends_with("(--prefer-tables)")) settled.insert(n.name);
     const bool dated = records_commit(po);
-    PoExport refreshed{false, dated ? HE_REVISION : "", dated ? head_commit(root) : "", unit_states(po, root, rows, true, settled),
-                       po.obsolete, {}};
+    PoExport refreshed{.revision = dated ? HE_REVISION : "", .revised = dated ? po_date_now() : "", .commit = dated ? head_commit(root) : "",
+                       .states = unit_states(po, bases, rows, true, settled), .obsolete = po.obsolete, .header = po.header};
     // The units of the file, carrying today's comments and the texts the
     // import changes.
     std::vector<Item> present;
@@ -378,14 +434,71 @@ void refresh_file(const PoFile& po, const std::string& root, const std::vector<E
         plan.files.push_back({po.path, content});
 }
 
+// What an update did, in one line: the units it writes; of them those whose
+// text it took from the tables where the file had another or none, those
+// whose text it kept though the tables read otherwise, those it leaves
+// fuzzy; and the units it keeps obsolete (#~).
+std::string update_summary(const PoFile& po, const PoExport& what) {
+    std::map<std::string_view, const PoUnit*> file;
+    for (const auto& u : po.units) file.emplace(u.context, &u);
+    std::size_t units = 0, taken = 0, kept = 0, fuzzy = 0;
+    for (const auto& item : items()) {
+        const Entry& e = *item.entry;
+        if (!has_unit(e)) continue;
+        ++units;
+        const auto s = what.states.find(e.name);
+        const auto u = file.find(e.name);
+        if (s == what.states.end() || u == file.end()) {
+            ++taken;
+        } else if (s->second.fuzzy) {
+            ++fuzzy;
+        } else if (s->second.msgstr != u->second->msgstr) {
+            ++taken;
+        } else if (!s->second.msgstr.empty() && canonical(s->second.msgstr) != canonical(reading_of(e.utf8, is_template(e.name)))) {
+            ++kept;
+        }
+    }
+    return std::to_string(units) + " units, " + std::to_string(taken) + " taken from the tables, " + std::to_string(kept) +
+           " kept, " + std::to_string(fuzzy) + " fuzzy, " + std::to_string(what.obsolete.size()) + " obsolete";
+}
+
+// A list in the order of the file's lines, as a translator goes through it:
+// what concerns the file as a whole first, then each unit at its line, then
+// what the tables' files say of rows the file leaves as they were.
+void sort_by_line(const PoFile& po, std::vector<ImportFinding>& list) {
+    const std::string prefix = po.path + ":";
+    const auto key = [&](const ImportFinding& f) -> std::pair<int, unsigned long long> {
+        if (f.where.empty() || f.where == po.path) return {0, 0};
+        if (!f.where.starts_with(prefix)) return {2, 0};
+        return {1, std::strtoull(f.where.c_str() + prefix.size(), nullptr, 10)};
+    };
+    std::stable_sort(list.begin(), list.end(), [&](const auto& a, const auto& b) { return key(a) < key(b); });
+}
+
+// An error of reading the file as a finding, at the line it names, so that
+// it takes its place among the others.
+ImportFinding read_error(const PoFile& po, const std::string& error) {
+    const std::string prefix = po.path + ":";
+    const std::size_t digits = error.starts_with(prefix) ? error.find_first_not_of("0123456789", prefix.size()) : 0;
+    if (digits <= prefix.size() || digits == std::string::npos || error.compare(digits, 2, ": ") != 0) return {"", error, ""};
+    return {"", error.substr(digits + 2), error.substr(0, digits)};
+}
+
+ImportPlan sorted(const PoFile& po, ImportPlan plan) {
+    for (auto* list : {&plan.findings, &plan.skipped, &plan.notes, &plan.changes}) sort_by_line(po, *list);
+    return plan;
+}
+
 }  // namespace
 
 ImportPlan plan_import(const PoFile& po, const std::string& root, const ImportOptions& options) {
     ImportPlan plan;
-    for (const auto& e : po.errors) plan.findings.push_back({"", e, ""});
+    for (const auto& e : po.errors) plan.findings.push_back(read_error(po, e));
     plan.unlisted = po.unkept_errors;
-    std::set<std::string> seen;
-    const auto changed = changes(po, root, options, plan, seen);
+    std::map<std::string, std::string> seen;  // by entry, where its unit is
+    // One reading of git's history for the import and the file it refreshes.
+    Bases bases(po, root);
+    const auto changed = changes(po, bases, options, plan, seen);
     const auto tables = table_entries();
     std::vector<Entry> rows(tables.begin(), tables.end());
     std::vector<std::string> cp1255;
@@ -396,20 +509,22 @@ ImportPlan plan_import(const PoFile& po, const std::string& root, const ImportOp
     }
     check_rows(po, rows, changed, plan);
     plan.changed = changed.size();
-    if (!plan.findings.empty()) return plan;
+    if (!plan.findings.empty()) return sorted(po, std::move(plan));
     if (!changed.empty()) rewrite_files(rows, changed, root, plan);
-    refresh_file(po, root, rows, options, plan);
-    return plan;
+    refresh_file(po, root, bases, rows, options, plan);
+    return sorted(po, std::move(plan));
 }
 
-std::string updated_po(const PoFile& po, const std::string& root, const std::string& commit) {
+Updated updated_po(const PoFile& po, const std::string& root, const std::string& commit) {
     const auto tables = table_entries();
     const bool dated = records_commit(po);
-    PoExport what{false, dated ? HE_REVISION : "", dated ? commit : "", unit_states(po, root, tables, false, {}), po.obsolete, {}};
+    Bases bases(po, root);
+    PoExport what{.revision = dated ? HE_REVISION : "", .revised = dated ? po_date_now() : "", .commit = dated ? commit : "",
+                  .states = unit_states(po, bases, tables, false, {}), .obsolete = po.obsolete, .header = po.header};
     const auto entries = entries_by_name();
     for (const auto& u : po.units)
         if (!entries.count(u.context) || !has_unit(*entries.at(u.context))) what.obsolete.push_back(u);
-    return po_export(items(), what);
+    return {po_export(items(), what), update_summary(po, what)};
 }
 
 }  // namespace he::tool

@@ -51,11 +51,17 @@ ImportPlan plan_import(const PoFile& po, const std::string& root, const ImportOp
 // The file brought up to today's tables the way msgmerge brings a file up to
 // a new template, but three ways: a unit the translator did not change takes
 // today's text; one changed in the file only keeps it; one changed on both
-// sides (or with no record) keeps the file's text, marked fuzzy, the text at
-// export as gettext's previous text (#| msgid) where git still has it and
-// today's text in a comment. Units of entries the tables no longer hold
+// sides (or with no record) keeps the file's text, marked fuzzy, with the
+// English it was translated from as gettext's previous text (#| msgid), the
+// Hebrew at export in a hecat-was comment where git still has it, and
+// today's text in a note. Units of entries the tables no longer hold
 // become obsolete (#~). `commit` is recorded in the header, but in a file
 // that records none (the repository's own copy).
-std::string updated_po(const PoFile& po, const std::string& root, const std::string& commit);
+// With the file, a line saying what the update did: the units written, how
+// many took the tables' text, kept the file's, are fuzzy, obsolete.
+struct Updated {
+    std::string content, summary;
+};
+Updated updated_po(const PoFile& po, const std::string& root, const std::string& commit);
 
 }  // namespace he::tool

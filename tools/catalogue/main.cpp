@@ -240,7 +240,8 @@ int export_rows(const Args& args) {
     // its date, and says so where the files read differ from it; the copies
     // kept in the repository record neither.
     const bool copy = args.options.count("--no-commit") > 0;
-    PoExport po{f == "pot", copy ? "" : HE_REVISION, copy ? "" : head_commit(root), {}, {}, {}};
+    PoExport po{.pot = f == "pot", .revision = copy ? "" : HE_REVISION, .revised = copy ? "" : po_date_now(),
+                .commit = copy ? "" : head_commit(root)};
     if (!po.commit.empty() && po.commit != "unknown") {
         std::vector<std::string> paths;
         for (const auto& [path, content] : served().files) paths.push_back(path);
@@ -282,7 +283,8 @@ int import_po(const Args& args) {
     if (!po.units.empty() && std::none_of(po.units.begin(), po.units.end(), [](const PoUnit& u) { return !u.bases.empty(); }) &&
         po.commit.empty())
         std::printf("%s: no record of the tables it was exported from (written by hand or by an older hecat): "
-                    "changes made to the tables since cannot be told from the file's\n", path.c_str());
+                    "a text the tables had at an earlier commit is taken as unchanged since, other changes made to the tables "
+                    "since cannot be told from the file's\n", path.c_str());
     const ImportOptions options{args.options.count("--prefer-file") > 0, args.options.count("--prefer-tables") > 0,
                                 args.options.count("--change-quoted") > 0, args.options.count("--partial") > 0};
     const auto plan = plan_import(po, ".", options);
@@ -339,7 +341,10 @@ int update_po(const Args& args) {
     if (!served().unread.empty()) return unreadable(served());
     std::map<std::string, std::string> options = args.options;
     options.emplace("--output", path);
-    return write_output(updated_po(po, root, head_commit(root)), options);
+    const Updated updated = updated_po(po, root, head_commit(root));
+    if (const int status = write_output(updated.content, options); status != 0) return status;
+    std::printf("%s: %s\n", options.at("--output").c_str(), updated.summary.c_str());
+    return 0;
 }
 
 int preview(const Args& args) {

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <optional>
 #include <map>
 
@@ -65,35 +66,67 @@ std::map<std::string_view, std::string> menu_paths() {
     return paths;
 }
 
-std::string header(const PoExport& what, std::size_t units) {
-    const std::string date = what.pot ? "YEAR-MO-DA HO:MI+ZONE" : what.revision;
-    std::string out =
-        "# Hebrew texts of DLLTranslation_HE, the Hebrew language module of the Imbrosia image editor.\n"
-        "# Copyright (c) 2026 the DLLTranslation_HE contributors. MIT licence.\n"
-        "#\n"
-        "# Each text is written as a Hebrew reader reads it. The module stores it for the editor's\n"
-        "# left-to-right controls; hecat import turns it back. Import with: hecat import FILE.po\n"
-        "# Each unit's \"hecat-base\" comment records the text it was exported with: keep it, so that\n"
-        "# the import can tell your changes from changes made to the tables since.\n";
-    if (what.pot) out += "# The template: refresh a translation with msgmerge, pot2po or your tool's \"Update from POT\".\n";
-    out += "msgid \"\"\n"
-           "msgstr \"\"\n"
-           "\"Project-Id-Version: DLLTranslation_HE " HE_VERSION "\\n\"\n"
-           "\"Report-Msgid-Bugs-To: \\n\"\n"
-           "\"POT-Creation-Date: " + what.revision + "\\n\"\n"
-           "\"PO-Revision-Date: " + date + "\\n\"\n"
-           "\"Last-Translator: DLLTranslation_HE contributors\\n\"\n"
-           "\"Language-Team: Hebrew\\n\"\n"
-           "\"Language: he\\n\"\n"
-           "\"MIME-Version: 1.0\\n\"\n"
-           "\"Content-Type: text/plain; charset=UTF-8\\n\"\n"
-           "\"Content-Transfer-Encoding: 8bit\\n\"\n"
-           "\"X-Generator: hecat\\n\"\n";
+// The header hecat writes where the file it brings up to the tables has none.
+PoHeader default_header(const PoExport& what) {
+    PoHeader h;
+    h.comments = {"Hebrew texts of DLLTranslation_HE, the Hebrew language module of the Imbrosia image editor.",
+                  "Copyright (c) 2026 the DLLTranslation_HE contributors. MIT licence.",
+                  "",
+                  "Each text is written as a Hebrew reader reads it. The module stores it for the editor's",
+                  "left-to-right controls; hecat import turns it back. Import with: hecat import FILE.po",
+                  "Each unit's \"hecat-base\" comment records the text it was exported with: keep it, so that",
+                  "the import can tell your changes from changes made to the tables since."};
+    if (what.pot) h.comments.push_back("The template: refresh a translation with msgmerge, pot2po or your tool's \"Update from POT\".");
+    h.fields = {"Project-Id-Version: DLLTranslation_HE " HE_VERSION, "Report-Msgid-Bugs-To: ", "POT-Creation-Date: ",
+                "PO-Revision-Date: " + (what.pot ? std::string("YEAR-MO-DA HO:MI+ZONE") : what.revised),
+                "Last-Translator: DLLTranslation_HE contributors", "Language-Team: Hebrew", "Language: he",
+                "MIME-Version: 1.0", "Content-Type: text/plain; charset=UTF-8", "Content-Transfer-Encoding: 8bit",
+                "X-Generator: hecat"};
+    return h;
+}
+
+// The fields that are hecat's own, as it sets them now: its X-Hecat-*
+// fields, and those gettext gives the template and msgmerge takes from it
+// over the translation's (Report-Msgid-Bugs-To, POT-Creation-Date). Every
+// other field is the translator's, their tool's or their platform's.
+std::vector<std::pair<std::string, std::string>> own_fields(const PoExport& what, std::size_t units) {
+    std::vector<std::pair<std::string, std::string>> own{{"Report-Msgid-Bugs-To", ""}, {"POT-Creation-Date", what.revision}};
     // A template holds no text to record: were it to name a commit, the
     // tools that take a template's header would put it over the file's.
-    if (!what.commit.empty() && !what.pot) out += "\"X-Hecat-Commit: " + what.commit + "\\n\"\n";
-    if (!what.tables.empty()) out += "\"X-Hecat-Tables: " + what.tables + "\\n\"\n";
-    return out + "\"X-Hecat-Units: " + std::to_string(units) + "\\n\"\n";
+    if (!what.commit.empty() && !what.pot) own.emplace_back("X-Hecat-Commit", what.commit);
+    if (!what.tables.empty()) own.emplace_back("X-Hecat-Tables", what.tables);
+    own.emplace_back("X-Hecat-Units", std::to_string(units));
+    return own;
+}
+
+// A header field as PO writes it: one string, ending in its line break.
+std::string field_line(std::string_view field) {
+    std::string out = po_string(field);
+    return out.insert(out.size() - 1, "\\n") + "\n";
+}
+
+// The header: the file's own (or hecat's), each field kept in its place but
+// hecat's own, which take their values now; an X-Hecat-* field hecat does
+// not set now is dropped, and its fields the header lacks come last.
+std::string header(const PoExport& what, std::size_t units) {
+    const PoHeader h = what.header ? *what.header : default_header(what);
+    auto own = own_fields(what, units);
+    std::string out;
+    for (const auto& c : h.comments) out += c.empty() ? "#\n" : "# " + visible(c) + "\n";
+    if (h.fuzzy) out += "#, fuzzy\n";
+    out += "msgid \"\"\nmsgstr \"\"\n";
+    for (const auto& field : h.fields) {
+        const std::string_view name = std::string_view(field).substr(0, field.find(':'));
+        const auto it = std::find_if(own.begin(), own.end(), [&](const auto& f) { return f.first == name; });
+        if (it != own.end()) {
+            out += field_line(it->first + ": " + it->second);
+            own.erase(it);
+        } else if (!name.starts_with("X-Hecat-")) {
+            out += field_line(field);
+        }
+    }
+    for (const auto& [name, value] : own) out += field_line(name + ": " + value);
+    return out;
 }
 
 // The record of the text a unit is exported with, and of the commit of the
@@ -126,6 +159,7 @@ std::string unit(const Entry& e, const std::map<std::string_view, std::string>& 
     if (s) {
         for (const auto& c : s->comments) out += comment_line(c);
         if (!s->base.empty()) out += record_line(s->base, what.commit);
+        if (s->fuzzy && !s->was.empty()) out += "# hecat-was: " + po_string(s->was) + "\n";
     } else if (!what.pot) {
         out += record_line(base_digest(reading), what.commit);
     }
@@ -150,8 +184,9 @@ std::string unit(const Entry& e, const std::map<std::string_view, std::string>& 
     if (templated || (s && s->fuzzy))
         out += std::string("#, ") + (s && s->fuzzy ? "fuzzy" : "") + (s && s->fuzzy && templated ? ", " : "") +
                (templated ? "c-format" : "") + "\n";
-    if (s && !s->previous.empty())
-        out += "#| msgctxt " + po_string(e.name) + "\n#| msgid " + po_string(s->previous) + "\n";
+    if (s && s->fuzzy && !s->previous.empty())
+        out += "#| msgctxt " + po_string(s->previous_context.empty() ? e.name : s->previous_context) + "\n#| msgid " +
+               po_string(s->previous) + "\n";
     out += "msgctxt " + po_string(e.name) + "\n";
     out += "msgid " + po_string(english) + "\n";
     return out + "msgstr " + po_string(what.pot ? std::string() : s ? s->msgstr : reading) + "\n";
@@ -170,6 +205,14 @@ std::string obsolete_unit(const PoUnit& u) {
 std::string base_digest(std::string_view reading) {
     char out[17];
     std::snprintf(out, sizeof out, "%016llx", static_cast<unsigned long long>(rules::hash(canonical(reading))));
+    return out;
+}
+
+std::string po_date_now() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    char out[32] = "";
+    if (::localtime_r(&now, &local) != nullptr) std::strftime(out, sizeof out, "%Y-%m-%d %H:%M%z", &local);
     return out;
 }
 

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,14 +29,24 @@ bool has_unit(const Entry& e);
 
 // A unit as a file holds it where that is not as exported: the file's text
 // and the translator's marks, kept by `hecat update` and after an import.
+// A fuzzy unit carries what settles it: the English it was translated from
+// as gettext's previous text (#| msgid, which translators' tools set beside
+// the msgid), the Hebrew at export in hecat's own translator comment
+// ("# hecat-was: "..."") and a note of what the tables read now.
 struct UnitState {
-    std::string msgstr;        // the reading, line breaks as CR
-    std::string base;          // the digest to record; empty: none (the commit is the export's)
+    std::string msgstr{};         // the reading, line breaks as CR
+    std::string base{};           // the digest to record; empty: none (the commit is the export's)
     bool fuzzy = false;
-    std::string previous;      // the text at export, as gettext's previous text (#| msgid), or empty
-    std::string note;          // one more comment for the translator, or empty
-    std::vector<std::string> comments;  // the translator's own comment lines
+    std::string previous{};       // the English it was translated from (#| msgid), line breaks as CR, or empty
+    std::string previous_context{};  // its #| msgctxt where the file has one other than the entry's name
+    std::string was{};            // the Hebrew at export (hecat-was), line breaks as CR, or empty
+    std::string note{};           // one more comment for the translator, or empty
+    std::vector<std::string> comments{};  // the translator's own comment lines
 };
+
+// How hecat's notes on a fuzzy unit begin, so that a file read back keeps them.
+inline constexpr std::string_view kFuzzyNotes[] = {"Changed in the tables since this file was made",
+                                                   "No record of the text this file was made from"};
 
 // The entries that must read the same as `name` (src/rules.h), as its
 // unit's comment lists them, or none.
@@ -43,18 +54,33 @@ std::string shared_with(std::string_view name);
 
 struct PoUnit;
 
+// A file's header as the translator, their tool or their platform left it:
+// its comment lines, its fuzzy mark, its fields ("Name: value"), one a line.
+struct PoHeader {
+    std::vector<std::string> comments;
+    std::vector<std::string> fields;
+    bool fuzzy = false;
+};
+
 // What an export writes. `commit` is recorded in the header and beside each
 // unit's digest; the copies kept in the repository record none, and no date,
 // so that they are a function of the tables alone (a commit cannot name
 // itself). A template (POT) has empty msgstr, and no record and no commit.
 struct PoExport {
     bool pot = false;
-    std::string revision;  // POT-Creation-Date and PO-Revision-Date; empty in the repository's copies
-    std::string commit;
-    std::map<std::string, UnitState, std::less<>> states;  // by entry name
-    std::vector<PoUnit> obsolete;                           // written as #~ units
-    std::string tables;  // where the files read differ from `commit`: which (X-Hecat-Tables), else empty
+    std::string revision{};  // POT-Creation-Date: the date of the tables' commit; empty in the repository's copies
+    std::string revised{};   // PO-Revision-Date where hecat writes the header: the export's date, or empty
+    std::string commit{};
+    std::map<std::string, UnitState, std::less<>> states{};  // by entry name
+    std::vector<PoUnit> obsolete{};                         // written as #~ units
+    std::string tables{};  // where the files read differ from `commit`: which (X-Hecat-Tables), else empty
+    // The header of the file brought up to the tables (an import's, an
+    // update's), whose fields are kept but for hecat's own; none: hecat's header.
+    std::optional<PoHeader> header{};
 };
+
+// The date and time now, as a PO header writes one ("2026-05-05 10:00+0300").
+std::string po_date_now();
 
 // One PO file (or template) of every catalogue entry with wording. Line
 // breaks are written \n, as translators' tools write them. Each unit's
@@ -74,15 +100,17 @@ struct BaseRecord {
 };
 
 struct PoUnit {
-    std::string context, msgid, msgstr;  // msgstr with its line breaks as CR
+    std::string context{}, msgid{}, msgstr{};  // msgstr with its line breaks as CR
     // The records of the text at export: translator comments, more than one
     // where a merge tool joined two files' comments; an older export's
     // extracted comment where there is none.
-    std::vector<BaseRecord> bases;
-    std::vector<std::string> comments;  // the translator's other comment lines
+    std::vector<BaseRecord> bases{};
+    std::vector<std::string> comments{};  // the translator's other comment lines
     bool extracted_record = false;  // the digest came from an older export's extracted comment
     bool fuzzy = false, obsolete = false;
     std::size_t line = 0;  // of its msgctxt (or msgid) in the PO file
+    // What settles a fuzzy unit, as UnitState holds it.
+    std::string previous{}, previous_context{}, was{}, note{};
 };
 
 struct PoFile {
@@ -94,6 +122,7 @@ struct PoFile {
     std::size_t unkept_errors = 0;    // errors past the first hundred, counted only
     std::string commit;               // X-Hecat-Commit: the tables it was exported from
     std::size_t exported_units = 0;   // X-Hecat-Units, 0 when not recorded
+    std::optional<PoHeader> header;   // none where the file has no header unit
 };
 
 // Whether the file records a commit, in its header or beside a unit's

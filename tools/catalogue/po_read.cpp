@@ -27,18 +27,24 @@ namespace he::tool {
 
 namespace {
 
-std::vector<std::string>* g_read_errors = nullptr;
-std::size_t g_unkept_errors = 0;
+// What gettext's error handlers, which take no argument of ours, write to
+// while a file is read: its errors, named at the file as the user named it.
+struct Reading {
+    std::vector<std::string>& errors;
+    std::size_t unkept = 0;
+    const std::string& path;
+    const std::string& raw;
+};
+Reading* g_reading = nullptr;
 constexpr std::size_t kKeptErrors = 100;
 
-void on_error(int severity, po_message_t unit, const char* filename, std::size_t lineno, std::size_t, int,
-              const char* text) {
+std::map<std::string, std::vector<std::size_t>> unit_lines(const std::string& raw);
+
+void on_error(int severity, po_message_t unit, const char*, std::size_t lineno, std::size_t, int, const char* text) {
     if (severity == PO_SEVERITY_WARNING) return;
-    std::string where = filename ? std::string(filename) : std::string("the PO file");
-    if (unit != nullptr && po_message_msgctxt(unit) != nullptr)
-        where = std::string(po_message_msgctxt(unit)) + ": " + where;
-    if (filename && lineno != static_cast<std::size_t>(-1)) where.append(":").append(std::to_string(lineno));
-    std::string message = where;
+    std::string message = g_reading->path;
+    if (lineno != 0 && lineno != static_cast<std::size_t>(-1)) message.append(":").append(std::to_string(lineno));
+    if (unit != nullptr && po_message_msgctxt(unit) != nullptr) message.append(": ").append(po_message_msgctxt(unit));
     message.append(": ").append(text);
     while (!message.empty() && message.back() == '\n') message.pop_back();
     if (severity == PO_SEVERITY_FATAL_ERROR) {
@@ -47,18 +53,28 @@ void on_error(int severity, po_message_t unit, const char* filename, std::size_t
         std::exit(2);
     }
     // A binary or foreign file gives an error a line: the first ones say enough.
-    if (g_read_errors->size() < kKeptErrors) g_read_errors->push_back(message);
-    else ++g_unkept_errors;
+    if (g_reading->errors.size() < kKeptErrors) g_reading->errors.push_back(message);
+    else ++g_reading->unkept;
 }
 
 void on_error2(int severity, po_message_t m1, const char* f1, std::size_t l1, std::size_t c1, int ml1, const char* t1,
                po_message_t m2, const char*, std::size_t l2, std::size_t, int, const char* t2) {
+    // A second unit of an entry, which gettext names at its msgid and the
+    // first by its message alone: both named at their msgctxt's lines.
+    const char* context = m2 ? po_message_msgctxt(m2) : nullptr;
+    if (m1 == nullptr && context != nullptr && (l2 == 0 || l2 == static_cast<std::size_t>(-1))) {
+        const auto lines = unit_lines(g_reading->raw)[context];
+        std::size_t second = l1;
+        for (const auto l : lines) second = l <= l1 ? l : second;
+        const std::string text = "appears twice in the file" +
+                                 (lines.empty() ? std::string() : ", first at " + g_reading->path + ":" + std::to_string(lines.front()));
+        return on_error(severity, m2, f1, second, c1, ml1, text.c_str());
+    }
     std::string text = std::string(t1) + " (" + t2;
     if (l2 != 0 && l2 != static_cast<std::size_t>(-1)) text += " at line " + std::to_string(l2);
     text += ")";
     on_error(severity, m1 ? m1 : m2, f1, l1, c1, ml1, text.c_str());
 }
-
 
 // The raw file's lines, as a translator's editor numbers them.
 std::size_t line_at(const std::string& raw, std::size_t offset) {
@@ -265,6 +281,71 @@ BaseRecord record(std::string_view line) {
     return {std::string(digest), std::string(commit)};
 }
 
+// The header unit as the file has it, each field kept as written.
+PoHeader read_header_unit(po_message_t m) {
+    PoHeader h{comment_lines(po_message_comments(m)), {}, po_message_is_fuzzy(m) != 0};
+    std::string_view fields(po_message_msgstr(m));
+    while (!fields.empty()) {
+        const auto end = fields.find('\n');
+        h.fields.emplace_back(fields.substr(0, end));
+        fields.remove_prefix(end == std::string_view::npos ? fields.size() : end + 1);
+    }
+    return h;
+}
+
+// Line breaks as the module writes them: \n as translators' tools write
+// them, \r as older exports did.
+std::string breaks_as_cr(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        out += text[i] == '\n' ? '\r' : text[i];
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    }
+    return out;
+}
+
+// A PO string as a comment holds it ("..." with PO's escapes), as text;
+// empty where it is not one.
+std::string unquoted(std::string_view quoted) {
+    if (quoted.size() < 2 || quoted.front() != '"' || quoted.back() != '"') return {};
+    std::string out;
+    for (std::size_t i = 1; i + 1 < quoted.size(); ++i) {
+        char c = quoted[i];
+        if (c == '\\' && i + 2 < quoted.size()) {
+            c = quoted[++i];
+            c = c == 'n' ? '\r' : c == 't' ? '\t' : c;
+        }
+        out += c;
+    }
+    return out;
+}
+
+// A unit's comments: its records, the Hebrew at export, the translator's
+// own; and from the extracted comments an older export's record and
+// hecat's note on a fuzzy unit.
+void read_comments(po_message_t m, PoUnit& unit) {
+    for (auto& l : comment_lines(po_message_comments(m))) {
+        if (BaseRecord r = record(l); !r.digest.empty()) {
+            if (std::find(unit.bases.begin(), unit.bases.end(), r) == unit.bases.end()) unit.bases.push_back(std::move(r));
+        } else if (l.starts_with("hecat-was: ")) {
+            unit.was = unquoted(std::string_view(l).substr(11));
+        } else {
+            unit.comments.push_back(std::move(l));
+        }
+    }
+    // Older exports recorded the text in an extracted comment, which the
+    // tools that refresh a file take from the new template.
+    const bool recorded = !unit.bases.empty();
+    for (const auto& l : comment_lines(po_message_extracted_comments(m))) {
+        if (BaseRecord r = record(l); !recorded && !r.digest.empty() && unit.bases.empty()) {
+            unit.bases.push_back(std::move(r));
+            unit.extracted_record = true;
+        }
+        for (const auto note : kFuzzyNotes)
+            if (l.starts_with(note)) unit.note = l;
+    }
+}
+
 void read_units(po_file_t file, const std::string& raw, PoFile& out) {
     auto lines = unit_lines(raw);
     std::map<std::string, std::size_t> taken;
@@ -272,32 +353,15 @@ void read_units(po_file_t file, const std::string& raw, PoFile& out) {
     while (po_message_t m = po_next_message(it)) {
         const char* msgid = po_message_msgid(m);
         const char* context = po_message_msgctxt(m);
-        if (context == nullptr && msgid[0] == '\0') continue;  // the header
-        PoUnit unit{context ? context : "", msgid, po_message_msgstr(m), {}, {}, false, po_message_is_fuzzy(m) != 0,
-                    po_message_is_obsolete(m) != 0, 0};
-        // Line breaks: \n as translators' tools write them, \r as older exports did.
-        std::string breaks;
-        for (std::size_t i = 0; i < unit.msgstr.size(); ++i) {
-            const char c = unit.msgstr[i];
-            breaks += c == '\n' ? '\r' : c;
-            if (c == '\r' && i + 1 < unit.msgstr.size() && unit.msgstr[i + 1] == '\n') ++i;
+        if (context == nullptr && msgid[0] == '\0') {
+            out.header = read_header_unit(m);
+            continue;
         }
-        unit.msgstr = std::move(breaks);
-        for (auto& l : comment_lines(po_message_comments(m))) {
-            if (BaseRecord r = record(l); !r.digest.empty()) {
-                if (std::find(unit.bases.begin(), unit.bases.end(), r) == unit.bases.end()) unit.bases.push_back(std::move(r));
-            } else {
-                unit.comments.push_back(std::move(l));
-            }
-        }
-        // Older exports recorded the text in an extracted comment, which the
-        // tools that refresh a file take from the new template.
-        if (unit.bases.empty())
-            for (const auto& l : comment_lines(po_message_extracted_comments(m)))
-                if (BaseRecord r = record(l); !r.digest.empty() && unit.bases.empty()) {
-                    unit.bases.push_back(std::move(r));
-                    unit.extracted_record = true;
-                }
+        PoUnit unit{.context = context ? context : "", .msgid = msgid, .msgstr = breaks_as_cr(po_message_msgstr(m)),
+                    .fuzzy = po_message_is_fuzzy(m) != 0, .obsolete = po_message_is_obsolete(m) != 0};
+        if (const char* previous = po_message_prev_msgid(m)) unit.previous = breaks_as_cr(previous);
+        if (const char* previous = po_message_prev_msgctxt(m); previous && unit.context != previous) unit.previous_context = previous;
+        read_comments(m, unit);
         if (const auto found = lines.find(unit.context); found != lines.end() && taken[unit.context] < found->second.size())
             unit.line = found->second[taken[unit.context]++];
         (unit.obsolete ? out.obsolete : out.units).push_back(std::move(unit));
@@ -328,15 +392,13 @@ PoFile po_read(const std::string& path) {
         out.errors.push_back(path + ": cannot be copied for reading into " + (std::getenv("TMPDIR") ? "$TMPDIR" : "/tmp"));
         return out;
     }
-    g_read_errors = &out.errors;
-    g_unkept_errors = 0;
+    Reading reading{out.errors, 0, path, *raw};
+    g_reading = &reading;
     const po_xerror_handler handler{on_error, on_error2};
     po_file_t file = po_file_read(copy.c_str(), &handler);
-    out.unkept_errors = g_unkept_errors;
+    out.unkept_errors = reading.unkept;
     ::unlink(copy.c_str());
-    for (auto& e : out.errors)
-        if (e.starts_with(copy)) e = path + e.substr(copy.size());
-    g_read_errors = nullptr;
+    g_reading = nullptr;
     if (file == nullptr) {
         if (out.errors.empty()) out.errors.push_back(path + ": cannot be read as a PO file");
         return out;

@@ -357,6 +357,12 @@ std::optional<std::string> row_text(const std::string& file, std::string_view na
     return std::nullopt;
 }
 
+std::vector<std::pair<std::string, std::string>> row_texts(const std::string& file) {
+    std::vector<std::pair<std::string, std::string>> texts;
+    for (auto& r : rows_of(file)) texts.emplace_back(std::move(r.name), std::move(r.text));
+    return texts;
+}
+
 bool rewrite_row(std::string& file, std::string_view name, std::string_view text) {
     const auto rows = rows_of(file);
     const auto r = std::find_if(rows.begin(), rows.end(), [&](const Row& row) { return row.name == name; });

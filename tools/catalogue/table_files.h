@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "model.h"
 
@@ -29,6 +31,9 @@ std::string changed_since_read(const Catalogue& catalogue, const std::string& ro
 // The UTF-8 text of `name`'s row in the contents of a table file, as the
 // reader above reads it; nothing when no row names it.
 std::optional<std::string> row_text(const std::string& file, std::string_view name);
+
+// Every row of a table file, by name, with its UTF-8 text as above.
+std::vector<std::pair<std::string, std::string>> row_texts(const std::string& file);
 
 // Replaces the text of `name`'s row in the contents of a table file, keeping
 // its layout: one literal on one line, or one literal per text line where
