@@ -291,7 +291,8 @@ TEST(HecatImport, TheRecordsSayWhichSideChanged) {
         {"b", "a", {"a"}, Changed::file},
         {"c", "b", {"a"}, Changed::both},
         {"c", "b", {}, Changed::unknown},
-        {"c", "b", {"a", "b"}, Changed::file},  // the record of today's text: the tables have not changed since
+        {"c", "b", {"a", "b"}, Changed::both},  // a merge tool's record of today's text beside the export's: both changed
+        {"c", "b", {"b", "b"}, Changed::file},
         {"a", "b", {"a", "b"}, Changed::tables},  // the file's text was exported: not the translator's
         {"b", "b", {"a", "b"}, Changed::neither},
         {"c", "b", {"a", "d"}, Changed::both},

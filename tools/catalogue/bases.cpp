@@ -54,7 +54,12 @@ bool Bases::in_history(const PoUnit& u, const Entry& e) {
 }
 
 std::optional<std::string> Bases::reading(const PoUnit& u, const Entry& e) {
-    const auto digests = of(u, e);
+    auto digests = of(u, e);
+    // Of several records, the text at export is one that the tables no
+    // longer read (a merge tool adds its template's record of today's text).
+    const std::string today = base_digest(reading_of(to_utf8(e.text), is_template(e.name)));
+    if (std::any_of(digests.begin(), digests.end(), [&](const std::string& d) { return d != today; }))
+        digests.erase(std::remove(digests.begin(), digests.end(), today), digests.end());
     const auto matches = [&](const std::optional<std::string>& then) {
         return then && std::find(digests.begin(), digests.end(), base_digest(*then)) != digests.end();
     };
@@ -83,11 +88,12 @@ Changed changed_since_export(const std::string& text, const std::string& now, co
     if (bases.empty()) return Changed::unknown;
     const auto in_bases = [&](const std::string& s) { return std::find(bases.begin(), bases.end(), base_digest(s)) != bases.end(); };
     // Each record is a text the file was exported with (a merge tool may
-    // leave more than one): a file's text among them is none the translator
-    // typed, and a record that reads as today's tables says they have not
-    // changed since it.
+    // leave more than one, its template's beside the file's own): a file's
+    // text among them is none the translator typed; the tables have changed
+    // since the export unless every record reads as they do today.
+    const bool now_is_base = std::all_of(bases.begin(), bases.end(), [&](const std::string& b) { return b == base_digest(now); });
     if (in_bases(text)) return base_digest(text) == base_digest(now) ? Changed::neither : Changed::tables;
-    return in_bases(now) ? Changed::file : Changed::both;
+    return now_is_base ? Changed::file : Changed::both;
 }
 
 }  // namespace he::tool
