@@ -306,9 +306,10 @@ int import_po(const Args& args) {
                     plan.units, plan.changed, tables, plan.skipped.size());
         return 0;
     }
-    // An edit saved since the tables were read stops the import: it is never overwritten.
-    const auto unchanged = [] {
-        const std::string why = changed_since_read(served(), ".");
+    // An edit saved since the tables or the file were read stops the import: it is never overwritten.
+    const auto unchanged = [&po] {
+        std::string why = changed_since_read(served(), ".");
+        if (why.empty()) why = changed_since_read(po);
         return why.empty() ? why : why + " (saved while the import ran)";
     };
     if (const std::string why = write_files(".", plan.files, unchanged); !why.empty()) {

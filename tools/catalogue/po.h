@@ -94,6 +94,7 @@ struct PoFile {
     std::size_t unkept_errors = 0;    // errors past the first hundred, counted only
     std::string commit;               // X-Hecat-Commit: the tables it was exported from
     std::size_t exported_units = 0;   // X-Hecat-Units, 0 when not recorded
+    std::string identity;             // of the regular file read (files.h), else empty
 };
 
 // Whether the file records a commit, in its header or beside a unit's
@@ -108,5 +109,9 @@ bool records_commit(const PoFile& po);
 // byte gettext keeps), which would end the text there. A UTF-8 byte order
 // mark is passed over.
 PoFile po_read(const std::string& path);
+
+// Why the regular file `po` was read from is no longer as read (saved again,
+// replaced), or "": an import's last look before it replaces anything.
+std::string changed_since_read(const PoFile& po);
 
 }  // namespace he::tool

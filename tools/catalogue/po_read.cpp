@@ -182,12 +182,14 @@ std::string header_field(const char* header, const char* name) {
 
 // The file read once, at most kLargestPoFile bytes: a FIFO or a process
 // substitution gives its bytes only once, and /dev/zero never ends.
-std::optional<std::string> read_bounded(const std::string& path, std::string& why) {
+// `identity` is the regular file's (files.h), or empty.
+std::optional<std::string> read_bounded(const std::string& path, std::string& why, std::string& identity) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         why = path + ": cannot be read: " + std::strerror(errno);
         return std::nullopt;
     }
+    identity = file_identity(fd);
     std::string out;
     char buffer[65536];
     for (;;) {
@@ -311,7 +313,7 @@ PoFile po_read(const std::string& path) {
     PoFile out;
     out.path = path;
     std::string why;
-    std::optional<std::string> raw = read_bounded(path, why);
+    std::optional<std::string> raw = read_bounded(path, why, out.identity);
     if (!raw) {
         out.errors.push_back(why);
         return out;
@@ -348,6 +350,14 @@ PoFile po_read(const std::string& path) {
     if (out.units.empty() && out.errors.empty())
         out.errors.push_back(path + ": holds no unit; export one with hecat export --format po");
     return out;
+}
+
+std::string changed_since_read(const PoFile& po) {
+    if (po.identity.empty()) return {};  // a FIFO or a process substitution is read once, and cannot change
+    std::string why, identity;
+    auto raw = read_bounded(po.path, why, identity);
+    if (raw && raw->starts_with("\xEF\xBB\xBF")) raw->erase(0, 3);
+    return raw && identity == po.identity && *raw == po.text ? std::string() : po.path + " has changed since hecat read it";
 }
 
 }  // namespace he::tool
