@@ -606,6 +606,32 @@ if [ "$(id -u)" -eq 0 ]; then  # only root can give a table another owner
     ok "an import run as root keeps a table's owner and mode" \
         test "$status $(stat -c %u:%g:%a "$work/repo/src/catalogue/menus.inc")" = "0 65534:65534:640"
 fi
+# A symbolic link committed to a checkout cannot make hecat write outside it:
+# a table, the PO file an import refreshes, an update in place, an --output
+# inside the checkout, through a link of the file's own or of a folder's, is
+# refused in one line and the file outside kept. Elsewhere --output follows
+# a link wherever it leads, and inside one that stays inside.
+cp "$work/he.po" "$work/x.po" && edit "$work/x.po" GetTrMnuNew "קובץ חדש"
+while IFS='|' read -r what setup command; do
+    fresh
+    mkdir -p "$work/repo/po" "$work/away"
+    (cd "$work/repo" && eval "$setup") && rm -rf "$work/away.kept" && cp -r "$work/away" "$work/away.kept"
+    (cd "$work/repo" && eval "$command") >/dev/null 2>"$work/err"
+    ok "$what: refused in one line, nothing outside changed" sh -c '[ $1 -eq 2 ] && [ "$(wc -l <"$2/err")" -eq 1 ] &&
+        grep -q "leads out of the checkout" "$2/err" && diff -r "$2/away" "$2/away.kept" >/dev/null' sh $? "$work"
+    rm -rf "$work/away"
+done <<'EOF'
+hecat update in place, the file a link out|cp "$work/x.po" ../away/he.po && ln -s ../../away/he.po po/he.po|"$hecat" update po/he.po
+hecat update in place, its folder a link out|cp "$work/x.po" ../away/he.po && rmdir po && ln -s ../away po|"$hecat" update po/he.po
+--output inside the checkout, a link out|echo kept >../away/he.pot && ln -s ../../away/he.pot po/he.pot|"$hecat" export --format pot --output po/he.pot
+an import, a table a link out|mv src/catalogue/menus.inc ../away/ && ln -s ../../../away/menus.inc src/catalogue/|"$hecat" import "$work/x.po"
+an import, the PO file a link out|cp "$work/x.po" ../away/in.po && ln -s ../away/in.po in.po|"$hecat" import in.po
+EOF
+echo old | tee "$work/real.pot" >"$work/repo/po/inside.pot" && ln -s real.pot "$work/link.pot" && ln -s inside.pot "$work/repo/po/linked.pot"
+ok "--output follows a link outside the checkout, and one inside that stays inside" sh -c \
+    'cd "$1/repo" && "$2" export --format pot --output "$1/link.pot" && "$2" export --format pot --output po/linked.pot &&
+     [ -L "$1/link.pot" ] && grep -q "^msgctxt" "$1/real.pot" && [ -L po/linked.pot ] && grep -q "^msgctxt" po/inside.pot' sh "$work" "$hecat"
+
 commit=$(git -C "$source_dir" rev-parse --verify HEAD 2>/dev/null || echo unknown)
 mkdir "$work/other" "$work/plain"
 git -C "$work/other" init -q && git -C "$work/other" -c user.name=t -c user.email=t@t commit -q --allow-empty -m other

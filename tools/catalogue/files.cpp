@@ -155,6 +155,17 @@ bool in_checkout(const std::string& path, const std::string& checkout) {
     return under(named, real(checkout)) || under(named, absolute(checkout));
 }
 
+// Why writing `path` would leave the checkout it lies in: through a symbolic
+// link (the file's own or a folder's) that leads out. "" where it stays in,
+// and for a path outside the checkout or one not yet there.
+std::string leads_out(const std::string& path, const std::string& checkout) {
+    if (checkout.empty() || !in_checkout(path, checkout)) return {};
+    std::string resolved = real(path);
+    if (resolved.empty() && !real(folder_of(absolute(path))).empty()) resolved = real(folder_of(absolute(path))) + "/-";
+    if (resolved.empty() || under(resolved, real(checkout))) return {};
+    return "a symbolic link on the way leads out of the checkout, to " + resolved;
+}
+
 // A regular file's identity: device, inode, size and modification time (as
 // stat -c %d:%i:%s:%.9Y writes them); "" for anything else, or nothing. A file
 // replaced (git checkout, sed -i) has another inode; one written in place
@@ -353,8 +364,9 @@ std::string file_identity(int fd) {
     return ::fstat(fd, &st) == 0 ? identity_of(st) : std::string();
 }
 
-std::string write_file(const std::string& path, const std::string& content) {
+std::string write_file(const std::string& path, const std::string& content, const std::string& checkout) {
     const auto cannot = [&](const std::string& why) { return "cannot write " + path + ": " + why; };
+    if (const std::string why = leads_out(path, checkout); !why.empty()) return cannot(why);
     std::string target = path;
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
