@@ -309,6 +309,8 @@ iconv -f UTF-8 -t UTF-16LE "$work/he.po" >"$work/utf16le.po"
 : >"$work/empty.po"
 head -c 200000 "$hecat" >"$work/binary.po"  # a program, cut below the size limit (an ASan build's is past it)
 head -c 100000 "$work/he.po" >"$work/cut.po"
+perl -0 -pe 's/(msgctxt "GetTrMnuNew"\nmsgid "New"\n)msgstr "[^"]*"\n/$1msgid_plural "News"\nmsgstr[0] "x"\nmsgstr[1] "קבצים חדשים"\n/' \
+    "$work/he.po" >"$work/plural.po"
 while IFS='|' read -r what file says; do
     refused "$what" "$file" "$says"
     ok "$what: one line" [ "$(wc -l <"$work/out")" -eq 2 ]
@@ -321,6 +323,7 @@ a file larger than any PO file of the catalogue|$work/large.po|is larger than 4 
 a file that never ends|/dev/zero|is larger than 4 MiB
 an empty file|$work/empty.po|holds no unit
 a binary file|$work/binary.po|is not UTF-8
+a unit with plural forms|$work/plural.po|plural.po:$(grep -n '^msgctxt "GetTrMnuNew"' "$work/plural.po" | cut -d: -f1): GetTrMnuNew: has plural forms
 EOF
 refused "a file cut short" "$work/cut.po" "cut short"
 
@@ -338,6 +341,13 @@ perl -0 -i -pe 's/\n(# hecat-base[^\n]*\n(?:#[^\n]*\n)*msgctxt "GetTrMnuNew")/\n
 edit "$work/comment.po" GetTrMnuNew "קובץ חדש"
 import "$work/comment.po"
 ok "\\0 in a translator comment is only text" grep -qF '"קובץ חדש"' "$work/repo/src/catalogue/menus.inc"
+
+# The copy gettext reads is in memory, never a file a killed hecat could
+# leave: with no temporary folder at all, the import still reads the file.
+cp "$work/he.po" "$work/memory.po" && edit "$work/memory.po" GetTrMnuNew "קובץ חדש"
+fresh
+TMPDIR=$work/no-such-folder import "$work/memory.po"
+ok "the PO file read with no temporary folder" sh -c "[ $status -eq 0 ] && grep -qF '\"קובץ חדש\"' '$work/repo/src/catalogue/menus.inc'"
 
 # Read once: a FIFO with a writer, and a process substitution.
 cp "$work/he.po" "$work/one.po" && edit "$work/one.po" GetTrMnuNew "קובץ חדש"

@@ -83,6 +83,7 @@ struct PoUnit {
     bool extracted_record = false;  // the digest came from an older export's extracted comment
     bool fuzzy = false, obsolete = false;
     std::size_t line = 0;  // of its msgctxt (or msgid) in the PO file
+    bool plural = false;   // has msgid_plural: refused as read (an error of the file)
 };
 
 struct PoFile {
