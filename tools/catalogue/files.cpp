@@ -160,9 +160,10 @@ bool in_checkout(const std::string& path, const std::string& checkout) {
 // and for a path outside the checkout or one not yet there.
 std::string leads_out(const std::string& path, const std::string& checkout) {
     if (checkout.empty() || !in_checkout(path, checkout)) return {};
-    std::string resolved = real(path);
-    if (resolved.empty() && !real(folder_of(absolute(path))).empty()) resolved = real(folder_of(absolute(path))) + "/-";
-    if (resolved.empty() || under(resolved, real(checkout))) return {};
+    // A file not there yet is made where its folder leads.
+    const std::string resolved = exists(path) ? real(path) : real(folder_of(absolute(path)));
+    const std::string top = real(checkout);
+    if (resolved.empty() || resolved == top || under(resolved, top)) return {};
     return "a symbolic link on the way leads out of the checkout, to " + resolved;
 }
 
@@ -298,7 +299,7 @@ std::string pending(const std::string& folder, const std::vector<Replacement>& f
             if (forward) return f.rel + " has changed since the import began";
             continue;
         }
-        if (identity_at(forward ? new_of(folder, f) : old_of(folder, f)) != to)
+        if (to.empty() || identity_at(forward ? new_of(folder, f) : old_of(folder, f)) != to)
             return (forward ? "the new " : "the old ") + f.rel + " is gone or changed";
         todo[i] = true;
     }
