@@ -398,6 +398,8 @@ iconv -f UTF-8 -t UTF-16LE "$work/he.po" >"$work/utf16le.po"
 : >"$work/empty.po"
 head -c 200000 "$hecat" >"$work/binary.po"  # a program, cut below the size limit (an ASan build's is past it)
 head -c 100000 "$work/he.po" >"$work/cut.po"
+perl -0 -pe 's/(msgctxt "GetTrMnuNew"\nmsgid "New"\n)msgstr "[^"]*"\n/$1msgid_plural "News"\nmsgstr[0] "x"\nmsgstr[1] "קבצים חדשים"\n/' \
+    "$work/he.po" >"$work/plural.po"
 while IFS='|' read -r what file says; do
     refused "$what" "$file" "$says"
     ok "$what: one line" [ "$(wc -l <"$work/out")" -eq 2 ]
@@ -410,6 +412,7 @@ a file larger than any PO file of the catalogue|$work/large.po|is larger than 4 
 a file that never ends|/dev/zero|is larger than 4 MiB
 an empty file|$work/empty.po|holds no unit
 a binary file|$work/binary.po|is not UTF-8
+a unit with plural forms|$work/plural.po|plural.po:$(grep -n '^msgctxt "GetTrMnuNew"' "$work/plural.po" | cut -d: -f1): GetTrMnuNew: has plural forms
 EOF
 refused "a file cut short" "$work/cut.po" "cut short"
 
@@ -427,6 +430,13 @@ perl -0 -i -pe 's/\n(# hecat-base[^\n]*\n(?:#[^\n]*\n)*msgctxt "GetTrMnuNew")/\n
 edit "$work/comment.po" GetTrMnuNew "קובץ חדש"
 import "$work/comment.po"
 ok "\\0 in a translator comment is only text" grep -qF '"קובץ חדש"' "$work/repo/src/catalogue/menus.inc"
+
+# The copy gettext reads is in memory, never a file a killed hecat could
+# leave: with no temporary folder at all, the import still reads the file.
+cp "$work/he.po" "$work/memory.po" && edit "$work/memory.po" GetTrMnuNew "קובץ חדש"
+fresh
+TMPDIR=$work/no-such-folder import "$work/memory.po"
+ok "the PO file read with no temporary folder" sh -c "[ $status -eq 0 ] && grep -qF '\"קובץ חדש\"' '$work/repo/src/catalogue/menus.inc'"
 
 # Read once: a FIFO with a writer, and a process substitution.
 cp "$work/he.po" "$work/one.po" && edit "$work/one.po" GetTrMnuNew "קובץ חדש"
@@ -548,9 +558,15 @@ fresh_po
 ok "out of file size: refused in one line" one_line $? 2 'File too large; no file changed'
 ok "out of file size: no file changed, nothing left behind" sh -c "diff -r '$work/before' '$work/repo' >/dev/null" && nothing_left
 
-# Killed at each step of an import (stopped there by HECAT_TEST_STOP, then
-# killed), the next hecat command leaves the tables, texts.txt and the PO
-# file all old or all new, and none of hecat's files.
+# Stopped at each step of an import (by HECAT_TEST_STOP), and then killed
+# and the next hecat command run, or let go on: first one of the changes a
+# user makes without hecat (a table edited with sed -i, another branch's
+# file put in place as git checkout does, the PO file saved again in place),
+# or the checkout moved. No change is ever lost, and no command that
+# succeeds leaves the files but the changed one other than all old or all
+# new, or any file of hecat's; where finishing would lose the change, hecat
+# refuses in one line and keeps its journal (killed) or puts back what it
+# had replaced (let go on).
 fresh_po
 (import_part) >/dev/null 2>&1
 cp -r "$work/repo" "$work/after"
@@ -562,31 +578,96 @@ stopped() {  # stopped PID: waits until it stops (true) or ends (false)
     done
     return 1
 }
-old=0 new=0 mixed=0 step=1
+messages=src/catalogue/messages.inc menus=src/catalogue/menus.inc
+sed 's/"האם ברצונך לשמור שינויים לפני שתמשיך ?"/"האם לשמור את השינויים ?"/' "$work/before/$messages" >"$work/messages.other"
+later() {  # later CHANGE: makes it; names the file it changes in $file
+    file=none
+    case $1 in
+    edited) file=menus.inc && sed -i 's/"קבצים אחרונים"/"קבצים שנפתחו לאחרונה"/' "$work/repo/$menus" ;;
+    branch) file=messages.inc && rm "$work/repo/$messages" && cp "$work/messages.other" "$work/repo/$messages" ;;
+    saved) file=in.po && echo '# saved again' >>"$work/repo/in.po" ;;
+    esac
+}
+kept() {  # kept CHANGE: it is there
+    case $1 in
+    edited) grep -qF '"קבצים שנפתחו לאחרונה"' "$work/repo/$menus" ;;
+    branch) grep -qF '"האם לשמור את השינויים ?"' "$work/repo/$messages" ;;
+    saved) [ "$(tail -n 1 "$work/repo/in.po")" = '# saved again' ] ;;
+    esac
+}
+as_one() {  # as_one: "old" or "new" where the files but $file are all so and none of hecat's is left
+    nothing_left || return 0
+    if diff -r -x "$file" "$work/before" "$work/repo" >/dev/null; then echo old
+    elif diff -r -x "$file" "$work/after" "$work/repo" >/dev/null; then echo new; fi
+}
+outcome() {  # outcome HOW CHANGE STATUS: old, new, refused, or wrong
+    local state
+    state=$(as_one)
+    if ! kept "$2"; then echo wrong
+    elif [ "$3" -eq 0 ]; then echo "${state:-wrong}"
+    elif [ "$2" = none ] || [ "$2" = moved ] || ! one_line "$3" 2 ''; then echo wrong
+    elif [ "$1" = killed ] && [ -e "$work/repo/.hecat-journal" ]; then echo refused
+    elif [ "$1" = "let go on" ] && [ "$state" = old ]; then echo refused
+    else echo wrong; fi
+}
+declare -A seen
+step=1
 while :; do
-    fresh_po
-    HECAT_TEST_STOP=$step import_part >/dev/null 2>&1 &
-    stopped $! || { wait $!; break; }
-    kill -KILL $! && wait $! 2>/dev/null
-    (cd "$work/repo" && "$hecat" list) >/dev/null 2>&1
-    if unchanged; then old=$((old + 1)); elif diff -r "$work/after" "$work/repo" >/dev/null; then new=$((new + 1)); else mixed=$((mixed + 1)); fi
-    nothing_left || mixed=$((mixed + 1))
+    for how_change in "killed none" "killed moved" "killed edited" "killed branch" "killed saved" "go branch" "go saved"; do
+        how=${how_change% *} change=${how_change#* }
+        [ "$how" = go ] && how="let go on"
+        fresh_po
+        HECAT_TEST_STOP=$step import_part >"$work/out" 2>&1 &
+        pid=$!
+        stopped $pid || { wait $pid; break 2; }
+        if [ "$how" = killed ]; then
+            kill -KILL $pid && wait $pid 2>/dev/null
+            later "$change"
+            [ "$change" = moved ] && mv "$work/repo" "$work/moved"
+            (cd "$work/repo" 2>/dev/null || cd "$work/moved" && "$hecat" list) 2>"$work/out" >/dev/null
+            status=$?
+            [ "$change" = moved ] && mv "$work/moved" "$work/repo"
+        else
+            later "$change"
+            kill -CONT $pid
+            wait $pid
+            status=$?
+        fi
+        got=$(outcome "$how" "$change" $status)
+        seen["$how, $change: $got"]=$((${seen["$how, $change: $got"]:-0} + 1))
+        [ "$got" = wrong ] && echo "step $step, $how after the change '$change': status $status, $(grep -m 1 '^hecat: ' "$work/out")"
+    done
     step=$((step + 1))
 done
-ok "killed at any step: all old or all new, nothing left behind ($old old, $new new)" [ "$mixed" -eq 0 ]
-ok "killed at any step: killed both before and after the point of no return" [ "$old" -ge 5 -a "$new" -ge 5 ]
+summary=$(for k in "${!seen[@]}"; do echo "$k ${seen[$k]}"; done | sort | tr '\n' ';')
+ok "stopped at each of $step steps, then changed: no change lost, no success over mixed files ($summary)" \
+    sh -c "! echo '$summary' | grep -q wrong"
+for counted in "killed, none: old" "killed, none: new" "killed, moved: old" "killed, moved: new" "killed, edited: refused" \
+    "killed, branch: refused" "killed, saved: refused" "let go on, branch: refused" "let go on, saved: refused"; do
+    ok "stopped at each step, $counted: seen at 3 steps or more" [ "${seen[$counted]:-0}" -ge 3 ]
+done
 
-# An edit saved while an import runs is never overwritten: the import sees it
-# before it replaces anything, and changes nothing.
-fresh_po
-HECAT_TEST_STOP=1 import_part >"$work/out" 2>&1 &
-stopped $!
-sed -i 's/"קבצים אחרונים"/"קבצים שנפתחו לאחרונה"/' "$work/repo/src/catalogue/menus.inc"
-cp "$work/repo/src/catalogue/menus.inc" "$work/before/src/catalogue/menus.inc"
-kill -CONT $!
-wait $!
-ok "an edit saved during the import: refused in one line" one_line $? 2 "menus.inc has changed since hecat read it"
-ok "an edit saved during the import: kept, nothing else changed" unchanged
+# A journal planted by someone who can write the checkout's top folder is
+# obeyed only inside the checkout: whatever state it gives, a path outside
+# (absolute, through "..", through a symbolic link) is refused in one line,
+# and the file it names there, and hecat's names beside it, stay as they were.
+identity() { stat -c '%d:%i:%s:%.9Y' "$1"; }
+for state in staging replacing undoing; do
+    for target in "$work/victim" ../victim src/catalogue/../../../victim link/victim; do
+        fresh
+        ln -s "$work" "$work/repo/link"
+        echo "the victim's" >"$work/victim" && echo "planted" >"$work/.hecat-new-victim" && echo "the victim's own" >"$work/.hecat-old-victim"
+        was=$(identity "$work/victim") made=$(identity "$work/.hecat-new-victim")
+        [ $state = undoing ] && was=$(identity "$work/.hecat-old-victim") made=$(identity "$work/victim")
+        printf '%s\0' "hecat journal 2" "$(stat -c %d:%i "$work/repo")" $state "$target" "$was" "$made" >"$work/repo/.hecat-journal"
+        (cd "$work/repo" && "$hecat" list) >"$work/out" 2>&1
+        ok "a planted journal, $state $target: refused in one line, kept, nothing outside touched" sh -c \
+            '[ $1 -eq 2 ] && [ "$(wc -l <"$2/out")" -eq 1 ] && grep -q "names .*victim" "$2/out" && [ -e "$2/repo/.hecat-journal" ] &&
+             [ "$(cat "$2/victim" "$2/.hecat-new-victim" "$2/.hecat-old-victim")" = "$(printf "the victim'"'"'s\nplanted\nthe victim'"'"'s own")" ]' \
+            sh $? "$work"
+    done
+done
+rm -f "$work/victim" "$work/.hecat-new-victim" "$work/.hecat-old-victim"
 
 # Two imports at once, each changing another row of one table: the second
 # waits for the first, and neither change is lost.
@@ -627,6 +708,32 @@ if [ "$(id -u)" -eq 0 ]; then  # only root can give a table another owner
     ok "an import run as root keeps a table's owner and mode" \
         test "$status $(stat -c %u:%g:%a "$work/repo/src/catalogue/menus.inc")" = "0 65534:65534:640"
 fi
+# A symbolic link committed to a checkout cannot make hecat write outside it:
+# a table, the PO file an import refreshes, an update in place, an --output
+# inside the checkout, through a link of the file's own or of a folder's, is
+# refused in one line and the file outside kept. Elsewhere --output follows
+# a link wherever it leads, and inside one that stays inside.
+cp "$work/he.po" "$work/x.po" && edit "$work/x.po" GetTrMnuNew "קובץ חדש"
+while IFS='|' read -r what setup command; do
+    fresh
+    mkdir -p "$work/repo/po" "$work/away"
+    (cd "$work/repo" && eval "$setup") && rm -rf "$work/away.kept" && cp -r "$work/away" "$work/away.kept"
+    (cd "$work/repo" && eval "$command") >/dev/null 2>"$work/err"
+    ok "$what: refused in one line, nothing outside changed" sh -c '[ $1 -eq 2 ] && [ "$(wc -l <"$2/err")" -eq 1 ] &&
+        grep -q "leads out of the checkout" "$2/err" && diff -r "$2/away" "$2/away.kept" >/dev/null' sh $? "$work"
+    rm -rf "$work/away"
+done <<'EOF'
+hecat update in place, the file a link out|cp "$work/x.po" ../away/he.po && ln -s ../../away/he.po po/he.po|"$hecat" update po/he.po
+hecat update in place, its folder a link out|cp "$work/x.po" ../away/he.po && rmdir po && ln -s ../away po|"$hecat" update po/he.po
+--output inside the checkout, a link out|echo kept >../away/he.pot && ln -s ../../away/he.pot po/he.pot|"$hecat" export --format pot --output po/he.pot
+an import, a table a link out|mv src/catalogue/menus.inc ../away/ && ln -s ../../../away/menus.inc src/catalogue/|"$hecat" import "$work/x.po"
+an import, the PO file a link out|cp "$work/x.po" ../away/in.po && ln -s ../away/in.po in.po|"$hecat" import in.po
+EOF
+echo old | tee "$work/real.pot" >"$work/repo/po/inside.pot" && ln -s real.pot "$work/link.pot" && ln -s inside.pot "$work/repo/po/linked.pot"
+ok "--output follows a link outside the checkout, and one inside that stays inside" sh -c \
+    'cd "$1/repo" && "$2" export --format pot --output "$1/link.pot" && "$2" export --format pot --output po/linked.pot &&
+     [ -L "$1/link.pot" ] && grep -q "^msgctxt" "$1/real.pot" && [ -L po/linked.pot ] && grep -q "^msgctxt" po/inside.pot' sh "$work" "$hecat"
+
 commit=$(git -C "$source_dir" rev-parse --verify HEAD 2>/dev/null || echo unknown)
 mkdir "$work/other" "$work/plain"
 git -C "$work/other" init -q && git -C "$work/other" -c user.name=t -c user.email=t@t commit -q --allow-empty -m other

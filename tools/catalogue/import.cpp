@@ -277,6 +277,7 @@ std::map<std::size_t, std::string> changes(const PoFile& po, Bases& bases, const
             plan.notes.push_back({unit.context, "its msgid, the English, is " + quote(unit.msgid) + " where the tables say " +
                                                     quote(english) + ": the import changes the Hebrew alone",
                                   where(po, unit)});
+        if (unit.plural) continue;  // refused as it was read
         if (e->text.empty()) {  // empty by rule: nothing to translate
             if (!unit.msgstr.empty())
                 plan.findings.push_back({unit.context, "the editor takes this text empty; it has nothing to translate", where(po, unit)});

@@ -120,14 +120,15 @@ int read_tables(const std::string& root, bool hold) {
     return 0;
 }
 
-// To --output when given, else to standard output (checked when hecat ends).
+// To --output when given, else to standard output (checked when hecat ends);
+// never through a link that leads out of the checkout hecat serves.
 int write_output(const std::string& content, const std::map<std::string, std::string>& options) {
     const auto it = options.find("--output");
     if (it == options.end()) {
         std::fwrite(content.data(), 1, content.size(), stdout);
         return 0;
     }
-    if (const std::string why = write_file(it->second, content); !why.empty()) {
+    if (const std::string why = write_file(it->second, content, served_folder()); !why.empty()) {
         std::fprintf(stderr, "hecat: %s\n", why.c_str());
         return 2;
     }
@@ -308,9 +309,10 @@ int import_po(const Args& args) {
                     plan.units, plan.changed, tables, plan.skipped.size());
         return 0;
     }
-    // An edit saved since the tables were read stops the import: it is never overwritten.
-    const auto unchanged = [] {
-        const std::string why = changed_since_read(served(), ".");
+    // An edit saved since the tables or the file were read stops the import: it is never overwritten.
+    const auto unchanged = [&po] {
+        std::string why = changed_since_read(served(), ".");
+        if (why.empty()) why = changed_since_read(po);
         return why.empty() ? why : why + " (saved while the import ran)";
     };
     if (const std::string why = write_files(".", plan.files, unchanged); !why.empty()) {

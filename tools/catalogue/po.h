@@ -111,6 +111,7 @@ struct PoUnit {
     std::size_t line = 0;  // of its msgctxt (or msgid) in the PO file
     // What settles a fuzzy unit, as UnitState holds it.
     std::string previous{}, previous_context{}, was{}, note{};
+    bool plural = false;   // has msgid_plural: refused as read (an error of the file)
 };
 
 struct PoFile {
@@ -123,6 +124,7 @@ struct PoFile {
     std::string commit;               // X-Hecat-Commit: the tables it was exported from
     std::size_t exported_units = 0;   // X-Hecat-Units, 0 when not recorded
     std::optional<PoHeader> header;   // none where the file has no header unit
+    std::string identity;             // of the regular file read (files.h), else empty
 };
 
 // Whether the file records a commit, in its header or beside a unit's
@@ -137,5 +139,9 @@ bool records_commit(const PoFile& po);
 // byte gettext keeps), which would end the text there. A UTF-8 byte order
 // mark is passed over.
 PoFile po_read(const std::string& path);
+
+// Why the regular file `po` was read from is no longer as read (saved again,
+// replaced), or "": an import's last look before it replaces anything.
+std::string changed_since_read(const PoFile& po);
 
 }  // namespace he::tool

@@ -6,6 +6,7 @@
 #include <gettext-po.h>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -198,12 +199,14 @@ std::string header_field(const char* header, const char* name) {
 
 // The file read once, at most kLargestPoFile bytes: a FIFO or a process
 // substitution gives its bytes only once, and /dev/zero never ends.
-std::optional<std::string> read_bounded(const std::string& path, std::string& why) {
+// `identity` is the regular file's (files.h), or empty.
+std::optional<std::string> read_bounded(const std::string& path, std::string& why, std::string& identity) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         why = path + ": cannot be read: " + std::strerror(errno);
         return std::nullopt;
     }
+    identity = file_identity(fd);
     std::string out;
     char buffer[65536];
     for (;;) {
@@ -223,23 +226,23 @@ std::optional<std::string> read_bounded(const std::string& path, std::string& wh
     return out;
 }
 
-// The bytes in a temporary file for gettext, which reads a file by its name;
-// its name, or "" when it could not be made.
-std::string temporary_copy(const std::string& raw) {
-    const char* tmpdir = std::getenv("TMPDIR");
-    std::string name = std::string(tmpdir && *tmpdir ? tmpdir : "/tmp") + "/hecat-po-XXXXXX";
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0) return {};
+// The bytes in a file in memory for gettext, which reads a file by its name
+// (/proc/self/fd/N): its descriptor, or -1. No other process sees it and it
+// ends with hecat, however hecat ends, so no copy of a translator's file is
+// ever left behind.
+int memory_copy(const std::string& raw) {
+    const int fd = ::memfd_create("hecat-po", MFD_CLOEXEC);
+    if (fd < 0) return -1;
     std::size_t done = 0;
     while (done < raw.size()) {
         const ssize_t n = ::write(fd, raw.data() + done, raw.size() - done);
+        if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         done += static_cast<std::size_t>(n);
     }
+    if (done == raw.size()) return fd;
     ::close(fd);
-    if (done == raw.size()) return name;
-    ::unlink(name.c_str());
-    return {};
+    return -1;
 }
 
 void read_header(po_file_t file, const std::string& path, PoFile& out) {
@@ -364,6 +367,12 @@ void read_units(po_file_t file, const std::string& raw, PoFile& out) {
         read_comments(m, unit);
         if (const auto found = lines.find(unit.context); found != lines.end() && taken[unit.context] < found->second.size())
             unit.line = found->second[taken[unit.context]++];
+        // gettext gives such a unit's msgstr[0] as its msgstr: it would be imported as if it were the text.
+        unit.plural = po_message_msgid_plural(m) != nullptr;
+        if (unit.plural && !unit.obsolete)
+            out.errors.push_back(out.path + ":" + std::to_string(unit.line) + ": " + unit.context +
+                                 ": has plural forms (msgid_plural, msgstr[N]), which no text of this catalogue has: "
+                                 "give it one msgid and one msgstr");
         (unit.obsolete ? out.obsolete : out.units).push_back(std::move(unit));
     }
     po_message_iterator_free(it);
@@ -375,7 +384,7 @@ PoFile po_read(const std::string& path) {
     PoFile out;
     out.path = path;
     std::string why;
-    std::optional<std::string> raw = read_bounded(path, why);
+    std::optional<std::string> raw = read_bounded(path, why, out.identity);
     if (!raw) {
         out.errors.push_back(why);
         return out;
@@ -387,17 +396,20 @@ PoFile po_read(const std::string& path) {
     }
     find_zero_bytes(*raw, path, out.errors);
     if (!out.errors.empty()) return out;
-    const std::string copy = temporary_copy(*raw);
-    if (copy.empty()) {
-        out.errors.push_back(path + ": cannot be copied for reading into " + (std::getenv("TMPDIR") ? "$TMPDIR" : "/tmp"));
+    const int copy_fd = memory_copy(*raw);
+    if (copy_fd < 0) {
+        out.errors.push_back(path + ": cannot be copied into memory for reading: " + std::strerror(errno));
         return out;
     }
+    const std::string copy = "/proc/self/fd/" + std::to_string(copy_fd);
     Reading reading{out.errors, 0, path, *raw};
     g_reading = &reading;
     const po_xerror_handler handler{on_error, on_error2};
     po_file_t file = po_file_read(copy.c_str(), &handler);
     out.unkept_errors = reading.unkept;
-    ::unlink(copy.c_str());
+    ::close(copy_fd);
+    for (auto& e : out.errors)  // the copy's name, where gettext's text gives it, is the file's
+        if (const auto at = e.find(copy + ":"); at != std::string::npos) e.replace(at, copy.size(), path);
     g_reading = nullptr;
     if (file == nullptr) {
         if (out.errors.empty()) out.errors.push_back(path + ": cannot be read as a PO file");
@@ -410,6 +422,14 @@ PoFile po_read(const std::string& path) {
     if (out.units.empty() && out.errors.empty())
         out.errors.push_back(path + ": holds no unit; export one with hecat export --format po");
     return out;
+}
+
+std::string changed_since_read(const PoFile& po) {
+    if (po.identity.empty()) return {};  // a FIFO or a process substitution is read once, and cannot change
+    std::string why, identity;
+    auto raw = read_bounded(po.path, why, identity);
+    if (raw && raw->starts_with("\xEF\xBB\xBF")) raw->erase(0, 3);
+    return raw && identity == po.identity && *raw == po.text ? std::string() : po.path + " has changed since hecat read it";
 }
 
 }  // namespace he::tool
