@@ -20,10 +20,13 @@ top = sys.argv[1]
 SCRIPTS = ["dev", ".ci/run", "cmake/compile"] + [
     "tools/" + name for name in ("dev-lib.sh", "build", "test", "bench", "release", "pictures", "deps", "wine-run", "fresh-root")] + sorted(
     os.path.relpath(p, top) for p in glob.glob(os.path.join(top, "tests/**/*.sh"), recursive=True))
-# Programs that run the next word as a program, and their options that take a value.
-WRAPPERS = {"exec": set(), "command": set(), "env": {"-u"}, "timeout": {"-s", "-k"}, "xargs": {"-n", "-I", "-d", "-P"},
-            "sudo": {"-u"}, "nice": {"-n"}, "setsid": set(), "nohup": set(), "stdbuf": {"-o", "-e", "-i"},
-            "chroot": set(), "flock": {"-w"}, "unshare": set()}
+# Programs that run another as an argument: their options that take a value,
+# and how many operands come before the program (timeout's duration,
+# chroot's root, flock's lock).
+WRAPPERS = {"exec": (set(), 0), "command": (set(), 0), "env": ({"-u"}, 0), "timeout": ({"-s", "-k"}, 1),
+            "xargs": ({"-n", "-I", "-d", "-P"}, 0), "sudo": ({"-u"}, 0), "nice": ({"-n"}, 0), "setsid": (set(), 0),
+            "nohup": (set(), 0), "stdbuf": ({"-o", "-e", "-i"}, 0), "chroot": (set(), 1), "flock": ({"-w"}, 1),
+            "unshare": (set(), 0)}
 
 
 def literal(word):
@@ -41,6 +44,19 @@ def literal(word):
         else:
             return None
     return "".join(out)
+
+
+def past_wrapper(args, i, takes_value, operands):
+    """The index of the program a wrapper runs: past its options, variables and operands."""
+    while i < len(args):
+        word = literal(args[i]) or ""
+        if word in takes_value:
+            i += 2
+        elif word.startswith("-") or re.fullmatch(r"[A-Za-z_][A-Za-z0-9_]*=.*", word):
+            i += 1
+        else:
+            break
+    return i + operands
 
 
 def commands(path):
@@ -71,19 +87,7 @@ def commands(path):
                         continue
                     break
                 if name in WRAPPERS:
-                    takes = WRAPPERS[name]
-                    i += 1
-                    while i < len(args):
-                        w = literal(args[i]) or ""
-                        if w in takes:
-                            i += 2
-                        elif w.startswith("-") or re.fullmatch(r"[A-Za-z_][A-Za-z0-9_]*=.*", w) or \
-                                (name in ("timeout", "chroot") and not w.startswith("-") and (re.fullmatch(r"[0-9.]+[smhd]?", w) or "/" in w or literal(args[i]) is None)):
-                            i += 1
-                            if name == "chroot":  # chroot ROOT PROGRAM: the root, then the program
-                                break
-                        else:
-                            break
+                    i = past_wrapper(args, i + 1, *WRAPPERS[name])
                     continue
                 found.append((name, args[i]["Pos"]["Line"]))
                 break
