@@ -8,13 +8,35 @@
 set -u
 hecat=$(realpath "$1") source_dir=$(realpath "$2")
 source "$(dirname "$0")/../common/checks.sh"
-fresh() {  # a copy of the files hecat reads and an import may rewrite, as the repository has them
+copy_tables() {  # copy_tables FROM TO: the files hecat reads and an import may rewrite
+    mkdir -p "$2/src/catalogue" "$2/tests/data" "$2/exports"
+    cp "$1"/src/catalogue/*.inc "$2/src/catalogue/"
+    cp "$1/src/identity.inc" "$2/src/"
+    cp "$1/exports/catalogue.txt" "$2/exports/"
+    cp "$1/tests/data/texts.txt" "$2/tests/data/"
+}
+# The cases read a copy of the tables in which the rows written for this
+# module that they edit have texts of the test's own: a change of wording in
+# the repository's tables (one any import may bring) leaves the test as it is.
+tables=$work/tables
+copy_tables "$source_dir" "$tables"
+while IFS= read -r row; do
+    ROW=$row perl -i -pe 'BEGIN { ($name) = $ENV{ROW} =~ /^OPEN\((\w+),/ } $_ = "$ENV{ROW}\n" if /^OPEN\(\Q$name\E,/' \
+        "$tables"/src/catalogue/*.inc
+done <<'ROWS'
+OPEN(GetTrLblHeight,               ": גובה", "Height")
+OPEN(GetTrLblLeft,                 "שמאל", "Left")
+OPEN(GetTrLblWidth,                ": רוחב", "Width")
+OPEN(GetTrMnuCloseAll,           "סגור הכל", "Close all")
+OPEN(GetTrMnuExit,               "יציאה", "Exit")
+OPEN(GetTrMnuNew,                "חדש", "New")
+OPEN(GetTrMnuOpen,               "פתיחה", "Open (opening)")
+OPEN(GetTrMnuRecentFiles,        "קבצים אחרונים", "Recent files")
+OPEN(GetTrMnuSaveAs,             "שמירה בשם", "Save as (saving under a name)")
+ROWS
+fresh() {  # a copy of the test's tables in $work/repo, and another as they were in $work/before
     rm -rf "$work/repo" "$work/before"
-    mkdir -p "$work/repo/src/catalogue" "$work/repo/tests/data" "$work/repo/exports"
-    cp "$source_dir"/src/catalogue/*.inc "$work/repo/src/catalogue/"
-    cp "$source_dir/src/identity.inc" "$work/repo/src/"
-    cp "$source_dir/exports/catalogue.txt" "$work/repo/exports/"
-    cp "$source_dir/tests/data/texts.txt" "$work/repo/tests/data/"
+    copy_tables "$tables" "$work/repo"
     cp -r "$work/repo" "$work/before"
 }
 import() {  # import [OPTION...] PO: status in $status, output in $work/out
@@ -32,7 +54,7 @@ reword() {
 }
 
 before=$(date '+%Y-%m-%d %H:%M%z')
-"$hecat" export --format po --output "$work/he.po"
+(cd "$tables" && "$hecat" export --format po --output "$work/he.po")
 ok "the export is dated when it was made" sh -c 'grep -qxF -e "\"PO-Revision-Date: $1\\n\"" -e "\"PO-Revision-Date: $2\\n\"" "$3"' \
     sh "$before" "$(date '+%Y-%m-%d %H:%M%z')" "$work/he.po"
 ok "one unit per catalogue entry with wording" [ "$(grep -c '^msgctxt' "$work/he.po")" -eq 735 ]
@@ -162,7 +184,7 @@ refresh() {  # refresh TOOL OLD NEW: the old file brought up to today's template
     esac
 }
 menus_changed() { diff "$work/before/src/catalogue/menus.inc" "$work/repo/src/catalogue/menus.inc" | grep '^>'; }
-"$hecat" export --format pot --output "$work/he.pot"
+(cd "$tables" && "$hecat" export --format pot --output "$work/he.pot")
 ok "the template: every unit, empty msgstr, no record, no commit" sh -c "[ \$(grep -c '^msgctxt' '$work/he.pot') -eq 735 ] && \
     [ \$(grep -c '^msgstr \"\"' '$work/he.pot') -eq 736 ] && ! grep -q 'hecat-base:\|X-Hecat-Commit' '$work/he.pot'"
 history

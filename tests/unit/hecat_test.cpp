@@ -105,9 +105,12 @@ TEST(HecatTables, WhatTheReaderCannotReadIsAFindingAtItsLine) {
     std::filesystem::remove_all(top);
 }
 
+// A warning (an advised term) is a warning here as in the build and the
+// import: only what they refuse fails.
 TEST(HecatCheck, TheCatalogueHasNoFinding) {
     const auto findings = he::tool::check(he::identity_entries(), he::table_entries(), he::catalogue_order());
-    for (const auto& f : findings) ADD_FAILURE() << f.name << ": " << f.message;
+    for (const auto& f : findings)
+        if (!f.advice) ADD_FAILURE() << f.name << ": " << f.message;
 }
 
 bool found(const std::vector<he::tool::Finding>& findings, std::string_view name, std::string_view fragment) {
