@@ -27,6 +27,9 @@ written=$(grep -o 'class="entry open' "$work/page.html" | wc -l)
 ok "the filter shows the wording written for this module" grep -q "id=\"count\">$written texts shown" "$work/dom"
 browse "file://$work/page.html#search=GetTrMnuSave"
 ok "the search finds by name" grep -q 'id="count">2 texts shown' "$work/dom"
+ok "the search leaves one family, its heading counting what is shown" sh -c \
+    "[ \$(grep -o '<section class=\"family\" data-family=\"[a-z]*\">' '$work/dom' | wc -l) -eq 1 ] && grep -q '<h2 id=\"menus\">menus (2)</h2>' '$work/dom'"
+ok "links to pictures need the page's place: --shots without --output refused" sh -c "! '$hecat' preview --shots '$work' 2>/dev/null"
 ok "nothing outside the page" sh -c "! grep -qE 'src=|href=\"[a-z]+:|@import|url\\(' '$work/page.html'"
 ok "the browser fetched nothing" sh -c "! grep -qiE 'net::ERR|Failed to load' '$work/browser.log'"
 

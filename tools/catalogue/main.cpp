@@ -361,6 +361,8 @@ int preview(const Args& args) {
     std::map<std::string, std::string> pictures;
     if (const auto shots = args.options.find("--shots"); shots != args.options.end()) {
         const auto out = args.options.find("--output");
+        // The links are relative to the page: a page on standard output has no place to be relative to.
+        if (out == args.options.end()) throw Usage{"--shots goes with --output FILE, the page its links are relative to"};
         const auto found = picture_links(shots->second, out == args.options.end() ? "" : out->second);
         if (!found) {
             std::fprintf(stderr, "hecat: no pictures in %s (make them with ./dev shots)\n", shots->second.c_str());

@@ -132,6 +132,12 @@ function filterRows() {
     if (show) ++shown;
   }
   document.getElementById('count').textContent = shown + ' texts shown';
+  // A family's heading counts the rows shown; a family with none shown goes.
+  for (const family of document.querySelectorAll('section.family')) {
+    const rows = family.querySelectorAll('tr.entry:not([hidden])').length;
+    family.querySelector('h2').textContent = family.dataset.family + ' (' + rows + ')';
+    family.hidden = rows === 0;
+  }
 }
 document.getElementById('kind').addEventListener('change', filterRows);
 document.getElementById('search').addEventListener('input', filterRows);
@@ -177,14 +183,16 @@ std::string html_preview(const std::vector<Item>& items, const Pictures& picture
     for (auto family : families) out += "<a href=\"#" + std::string(family) + "\">" + std::string(family) + "</a> ";
     out += "</p>\n";
     for (auto family : families) {
-        out += "<h2 id=\"" + std::string(family) + "\">" + std::string(family) + " (" + std::to_string(by_family[family].size()) + ")</h2>\n";
+        const std::string name(family);
+        out += "<section class=\"family\" data-family=\"" + name + "\"><h2 id=\"" + name + "\">" + name + " (" +
+               std::to_string(by_family[family].size()) + ")</h2>\n";
         if (family_of(*by_family[family].front()->entry).control == Control::menu) {
-            out += menu_tables(by_name, pictures);
+            out += menu_tables(by_name, pictures) + "</section>\n";
             continue;
         }
         out += kTableHead;
         for (const auto* item : by_family[family]) out += row(*item, templated(*item), pictures);
-        out += "</table>\n";
+        out += "</table></section>\n";
     }
     // The controls stand first on the page; their script runs once the rows are there.
     const std::string controls = kControls;
