@@ -764,4 +764,11 @@ for where in other plain; do
     ok "the export from $where records the commit hecat serves" grep -qxF "\"X-Hecat-Commit: $commit\\n\"" "$work/$where.po"
 done
 
+# Every file hecat wrote above, by export, by update or rewritten by an
+# import (texts of every kind: multi-line, templates, fuzzy and obsolete
+# units, changed on both sides, without a record), is one gettext reads.
+for f in he.po he.pot edited.po conflict.po updated.po multi.po gloss.po monitored.po; do
+    ok "msgfmt -c reads $f as hecat left it" msgfmt -c -o /dev/null "$work/$f"
+done
+
 finish
