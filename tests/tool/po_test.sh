@@ -418,6 +418,7 @@ iconv -f UTF-8 -t UTF-16LE "$work/he.po" >"$work/utf16le.po"
 : >"$work/empty.po"
 head -c 200000 "$hecat" >"$work/binary.po"  # a program, cut below the size limit (an ASan build's is past it)
 head -c 100000 "$work/he.po" >"$work/cut.po"
+printf '\nmsgid "Stray"\nmsgstr "x"\n' | cat "$work/he.po" - >"$work/noctx.po"
 perl -0 -pe 's/(msgctxt "GetTrMnuNew"\nmsgid "New"\n)msgstr "[^"]*"\n/$1msgid_plural "News"\nmsgstr[0] "x"\nmsgstr[1] "קבצים חדשים"\n/' \
     "$work/he.po" >"$work/plural.po"
 while IFS='|' read -r what file says; do
@@ -432,6 +433,7 @@ a file larger than any PO file of the catalogue|$work/large.po|is larger than 4 
 a file that never ends|/dev/zero|is larger than 4 MiB
 an empty file|$work/empty.po|holds no unit
 a binary file|$work/binary.po|is not UTF-8
+a unit without msgctxt|$work/noctx.po|noctx.po:$(grep -n '^msgid "Stray"' "$work/noctx.po" | cut -d: -f1): a unit without msgctxt
 a unit with plural forms|$work/plural.po|plural.po:$(grep -n '^msgctxt "GetTrMnuNew"' "$work/plural.po" | cut -d: -f1): GetTrMnuNew: has plural forms
 EOF
 refused "a file cut short" "$work/cut.po" "cut short"
@@ -518,6 +520,7 @@ GetTrLblLeft| שמאל|begins with a blank, as a Hebrew reader reads it
 GetTrLblWidth|רוחב|a field caption is the caption and then " :", as a Hebrew reader reads it
 GetTrMnuNew|חדש.|a menu caption written for this module is Hebrew letters and single blanks only
 GetTrMnuNew|ח‏דש|holds U+200F RIGHT-TO-LEFT MARK at character 2
+GetTrMnuNew|ח\327דש|holds the byte 0xD7 that is not UTF-8 at character 2
 GetTrDlgMain2|האם ברצונך...|ends in an ellipsis, as a Hebrew reader reads it
 GetTrDlgMain2|...האם ברצונך|begins with an ellipsis, as a Hebrew reader reads it
 GetTrDlgMain2|האם ברצונך\nלהמשיך |a line of it ends with a blank, as a Hebrew reader reads it

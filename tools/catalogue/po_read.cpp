@@ -364,6 +364,7 @@ void read_units(po_file_t file, const std::string& raw, PoFile& out) {
         const char* context = po_message_msgctxt(m);
         if (context == nullptr && msgid[0] == '\0') {
             out.header = read_header_unit(m);
+            ++taken[""];  // its msgid line is not the line of a unit without msgctxt after it
             continue;
         }
         PoUnit unit{.context = context ? context : "", .msgid = msgid, .msgstr = breaks_as_cr(po_message_msgstr(m)),
