@@ -8,10 +8,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <list>
 #include <map>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -100,6 +102,107 @@ TEST(HecatTables, WhatTheReaderCannotReadIsAFindingAtItsLine) {
         } else {
             EXPECT_NE(found.find("src/catalogue/menus.inc:" + std::string(c.finding)), std::string::npos)
                 << c.table << "gives\n" << found;
+        }
+    }
+    std::filesystem::remove_all(top);
+}
+
+// A table as the preprocessor reads it, printed again as rows: FIXED and OPEN
+// defined as themselves, so that g++ -E gives each row's arguments once it
+// has passed over comments and directives, joined lines and, with
+// -trigraphs, read the trigraphs as a compiler in an ISO mode does. Nothing
+// where it refuses the table.
+std::optional<std::string> preprocessed(const std::filesystem::path& table, bool trigraphs) {
+    const std::string command = std::string("g++ -E -P -x c++ -std=c++20 ") + (trigraphs ? "-trigraphs " : "") +
+                                "'-DFIXED(N,T,E)=FIXED(N,T,E)' '-DOPEN(N,T,E)=OPEN(N,T,E)' '" + table.string() + "' 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return std::nullopt;
+    std::string out;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    return ::pclose(pipe) == 0 ? std::optional(out) : std::nullopt;
+}
+
+// Table snippets, each with what the reader says of it.
+struct Snippet {
+    std::string_view table, finding, list = "";  // finding: "file:line: what it says", empty where all is read
+    std::string_view rewritten = "";  // where not empty, GetTrA's text as an import writes it into the table
+};
+const Snippet kHostileSnippets[] = {
+    {"FIXED(GetTrA, \"a\", \"A\") // why\rFIXED(GetTrB, \"b\", \"B\")\n", "menus.inc:1: cannot be read: a CR not followed by LF"},
+    {"FIXED(GetTrA, \"a\", \"A\\rB\rC\")\n", "menus.inc:1: cannot be read: a CR not followed by LF"},
+    {"FIXED(GetTrA, \"a\", \"A\") // why \\\nFIXED(GetTrB, \"b\", \"B\")\n", "menus.inc:1: cannot be read: a backslash at the end"},
+    {"// why \\ \t\nFIXED(GetTrA, \"a\", \"A\")\n", "menus.inc:1: cannot be read: a backslash at the end"},
+    {"\nFIXED(GetTrA, \"a\\\r\nb\", \"A\")\n", "menus.inc:2: cannot be read: a backslash at the end"},
+    {"// why?\?/\nFIXED(GetTrA, \"a\", \"A\")\n", "menus.inc:1: cannot be read: the trigraph ?\?/"},
+    {"FIXED(GetTrA, \"a?\?!\", \"A\")\n", "menus.inc:1: cannot be read: the trigraph ?\?!"},
+    {"FIXED(GetTrA, \"a?\\?!?\\?\", \"A??\")\n", ""},
+    {"#if !defined(FIXED) || !defined(OPEN)\n#error \"alone\"\n#endif /* the guard */ // its end\nFIXED(GetTrA, \"a\", \"A\")\n", ""},
+    {"#if !defined(FIXED) || !defined(OPEN)\n#error \"alone\"\n/*\n#endif\n*/\n#endif\nOPEN(GetTrA, \"a\", \"A\")\n", ""},
+    {"#if !defined(FIXED) || !defined(OPEN)\n#error \"alone\"\n#else\nFIXED(GetTrA, \"a\", \"A\")\n#endif\n", "menus.inc:3: cannot be read: inside the guard"},
+    {"#if !defined(FIXED) || !defined(OPEN)\n#error \"alone\" /*\n#endif\n*/\n#endif\nFIXED(GetTrA, \"a\", \"A\")\n", "menus.inc:2: cannot be read: inside the guard"},
+    {"#if !defined(FIXED) || !defined(OPEN)\n#endif FIXED(GetTrA, \"a\", \"A\")\n", "menus.inc:2: cannot be read: text after #endif"},
+    {"#if !defined(FIXED) || !defined(OPEN)\n#endif /* spans\n */ FIXED(GetTrA, \"a\", \"A\")\n", "menus.inc:2: cannot be read: text after #endif"},
+    {"#line 40\nFIXED(GetTrA, \"a\", \"A\")\n", "menus.inc:1: cannot be read: a preprocessor line hecat does not read"},
+    {"%:if 0\nFIXED(GetTrA, \"a\", \"A\")\n%:endif\n", "menus.inc:1: cannot be read: not a row"},
+    {"FIXED(GetTrA, \"a\", \"A\") #if 0\n#endif\n", "menus.inc:1: cannot be read: a # after other text"},
+    {"/* FIXED(GetTrA, \"a\", \"A\") */ OPEN(GetTrB, \"b // /*\" /* \"c\" */, \"B\") // FIXED(GetTrC, \"c\", \"C\")\n", ""},
+    {"// why\r\nFIXED(GetTrA, \"a\\r\"\r\n      \"b\", \"A\\rB\") // note\r\n", ""},
+    {"FIXED(GetTrA, \"a\", \"A\\nB\")\n", "menus.inc:1: cannot be read: a line break in the English"},
+    {"FIXED(GetTrA, \"a\", \"A\\rB\")\n", "menus.inc:1: cannot be read: a line break in the English"},
+    {"FIXED(GetTrA, \"a\\rb\", \"A\\015B\")\n", "menus.inc:1: cannot be read: a line break in the English"},
+    {"FIXED(GetTrA, \"a\", \"A\")\n", "", "", "?\?=?\?/?\?\?!?\?"},
+    {"FIXED(GetTrA,\n      \"a\\r\"\n      \"b\", \"A\\rB\")\n", "", "", "a?\?\r?!?\?-"},
+    {"FIXED(GetTrA, \"a\", \"A\")\n", "tables.inc:1: a line hecat does not read", "#if 0\n#define FAMILY \"menus\"\n#include \"catalogue/menus.inc\"\n#endif\n"},
+    {"FIXED(GetTrA, \"a\", \"A\")\n", "tables.inc:2: a line hecat does not read", "#define FAMILY \"menus\"\n#include \"catalogue/menus.inc\" // x\n"},
+    {"FIXED(GetTrA, \"a\", \"A\")\n", "tables.inc:2: FAMILY \"menus\" where the #if around it reads another table",
+     "#if defined(HE_ALL_TABLES) || defined(HE_TABLE_buttons)\n#define FAMILY \"menus\"\n#include \"catalogue/menus.inc\"\n#endif\n"},
+    {"FIXED(GetTrA, \"a\", \"A\")\n", "tables.inc:1: a CR not followed by LF", "#define FAMILY \"menus\"\r#include \"catalogue/menus.inc\"\n"},
+    {"FIXED(GetTrA, \"a\", \"A\")\n", "tables.inc:2: a backslash at the end", "#define FAMILY \"menus\"\n#include \\\n\"catalogue/menus.inc\"\n"},
+};
+
+// Each snippet the reader either refuses, with a finding at its line, or
+// reads row for row as the preprocessor reads it, with trigraphs or without;
+// a list of tables it cannot read line by line as it stands today is refused.
+TEST(HecatTables, TheReaderReadsAsThePreprocessorOrRefuses) {
+    const std::filesystem::path top = std::filesystem::temp_directory_path() / ("hecat_cpp_" + std::to_string(::getpid()));
+    const std::filesystem::path table = top / "src/catalogue/menus.inc";
+    std::filesystem::create_directories(top / "src/catalogue");
+    std::filesystem::create_directories(top / "exports");
+    std::ofstream(top / "exports/catalogue.txt") << "GetTrA\n";
+    const auto rows = [](const he::tool::Catalogue& c) {
+        std::vector<std::tuple<std::string_view, std::string_view, std::string_view, bool>> out;
+        for (const auto& e : c.rows) out.emplace_back(e.name, e.utf8, e.gloss, e.open);
+        return out;
+    };
+    for (const auto& c : kHostileSnippets) {
+        const std::string_view list = c.list.empty() ? "#define FAMILY \"menus\"\n#include \"catalogue/menus.inc\"\n" : c.list;
+        std::ofstream(top / "src/catalogue/tables.inc") << list;
+        std::string written(c.table);
+        if (!c.rewritten.empty()) {
+            EXPECT_TRUE(he::tool::rewrite_row(written, "GetTrA", c.rewritten)) << c.table;
+        }
+        std::ofstream(table) << written;
+        const auto read = he::tool::read_catalogue(top.string());
+        std::string found;
+        for (const auto& f : read.unread) found += f.where + ": " + f.message + "\n";
+        if (c.finding.empty()) EXPECT_EQ(found, "") << c.table;
+        else EXPECT_NE(found.find("src/catalogue/" + std::string(c.finding)), std::string::npos) << c.table << "gives\n" << found;
+        if (!found.empty()) continue;  // refused: nothing read to compare
+        for (const bool trigraphs : {false, true}) {
+            const auto compiled = preprocessed(table, trigraphs);
+            if (!compiled) {
+                ADD_FAILURE() << c.table << ": the preprocessor refuses what hecat reads";
+                break;
+            }
+            std::ofstream(table) << *compiled;
+            const auto again = he::tool::read_catalogue(top.string());
+            EXPECT_TRUE(again.unread.empty()) << c.table << " preprocessed is\n" << *compiled;
+            EXPECT_EQ(rows(read), rows(again)) << c.table << (trigraphs ? " with" : " without") << " trigraphs:\n" << *compiled;
+            EXPECT_FALSE(rows(read).empty()) << c.table;
+            if (!c.rewritten.empty()) {
+                EXPECT_EQ(read.rows.front().utf8, c.rewritten) << written;
+            }
         }
     }
     std::filesystem::remove_all(top);

@@ -11,7 +11,7 @@
 
 namespace he::tool {
 
-Bases::Bases(const PoFile& po, const std::string& root) : root_(root), fallback_(po.commit) {
+Bases::Bases(const PoFile& po, const std::string& root) : root_(root), fallback_(po.commit), commits_(root) {
     // The commit most units record with their own text, which travels
     // with the units whatever tool refreshed the file.
     std::map<std::string, std::size_t> counts;
@@ -41,10 +41,11 @@ bool Bases::in_history(const PoUnit& u, const Entry& e) {
         history_.emplace();
         std::set<std::string> paths;
         for (const auto& row : table_entries()) paths.emplace(row.file);
-        const auto versions = versions_of(root_, std::vector<std::string>(paths.begin(), paths.end()), kHistory);
-        for (const auto& file : files_at(root_, versions))
+        for (const auto& v : versions_of(root_, std::vector<std::string>(paths.begin(), paths.end()), kHistory)) {
+            const auto file = commits_.file(v.commit, v.path);
             for (auto& [name, text] : file ? row_texts(*file) : std::vector<std::pair<std::string, std::string>>())
                 (*history_)[name].insert(std::move(text));
+        }
     }
     const auto texts = history_->find(std::string(e.name));
     if (texts == history_->end()) return false;
@@ -69,7 +70,9 @@ std::optional<std::string> Bases::reading(const PoUnit& u, const Entry& e) {
     for (const auto& c : commits)
         if (auto then = at_commit(e, c); matches(then)) return then;
     if (digests.empty()) return std::nullopt;
-    for (const auto& c : commits_changing(root_, e.file, kHistory))
+    auto changing = changing_.find(e.file);
+    if (changing == changing_.end()) changing = changing_.emplace(e.file, commits_changing(root_, e.file, kHistory)).first;
+    for (const auto& c : changing->second)
         if (auto then = at_commit(e, c); matches(then)) return then;
     return std::nullopt;
 }
@@ -78,7 +81,7 @@ std::optional<std::string> Bases::at_commit(const Entry& e, const std::string& c
     if (commit.empty() || commit == "unknown") return std::nullopt;
     const std::string file(e.file), key = commit + ":" + file;
     auto it = files_.find(key);
-    if (it == files_.end()) it = files_.emplace(key, file_at_commit(root_, commit, file)).first;
+    if (it == files_.end()) it = files_.emplace(key, commits_.file(commit, file)).first;
     const auto text = it->second ? row_text(*it->second, e.name) : std::nullopt;
     if (!text) return std::nullopt;
     return reading_of(*text, is_template(e.name));

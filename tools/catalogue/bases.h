@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "checkout.h"
 #include "po.h"
 #include "table.h"
 
@@ -54,10 +55,14 @@ class Bases {
     const std::string& root_;
     std::string fallback_;
     bool recorded_ = false;
+    // Every file asked of git at a commit, by "COMMIT:PATH": each asked once,
+    // all through one git process.
+    CommitFiles commits_;
     std::map<std::string, std::optional<std::string>> files_;
+    // The commits that changed each table, newest first: one git process a table.
+    std::map<std::string, std::vector<std::string>, std::less<>> changing_;
     // The texts each entry had in the latest kHistory commits that changed a
-    // table, as stored, by entry; read with two git processes, when a unit
-    // without a record first asks.
+    // table, as stored, by entry; read when a unit without a record first asks.
     std::optional<std::map<std::string, std::set<std::string>>> history_;
 };
 

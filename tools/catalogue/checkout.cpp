@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,10 +21,11 @@ extern char** environ;
 namespace he::tool {
 namespace {
 
-// What `git -C folder ARGUMENTS...` prints, or nothing when it fails; its
-// standard input read from `input` where one is open. The checkout's own
-// settings run no program of theirs: no file-system monitor, no hook.
-std::optional<std::string> git(const std::string& folder, std::vector<std::string> arguments, int input = -1) {
+// Starts `git -C folder ARGUMENTS...`, its standard output to `output` and
+// its standard input from `input` where one is open; its id, or -1 where it
+// cannot start. The checkout's own settings run no program of theirs: no
+// file-system monitor, no hook.
+pid_t spawn_git(const std::string& folder, std::vector<std::string> arguments, int input, int output) {
     arguments.insert(arguments.begin(),
                      {"git", "-c", "core.fsmonitor=false", "-c", "core.hooksPath=/dev/null", "-C", folder});
     std::vector<char*> argv;
@@ -33,47 +35,40 @@ std::optional<std::string> git(const std::string& folder, std::vector<std::strin
     for (char** e = environ; *e != nullptr; ++e)
         if (std::string_view(*e).substr(0, 4) != "GIT_") env.push_back(*e);
     env.push_back(nullptr);
-    int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) return std::nullopt;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, output, 1);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     if (input >= 0) posix_spawn_file_actions_adddup2(&actions, input, 0);
     pid_t pid = 0;
     const int spawned = ::posix_spawnp(&pid, "git", &actions, nullptr, argv.data(), env.data());
     posix_spawn_file_actions_destroy(&actions);
+    return spawned == 0 ? pid : -1;
+}
+
+// Whether the process ended with status 0.
+bool succeeded(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// What `git -C folder ARGUMENTS...` prints, or nothing when it fails.
+std::optional<std::string> git(const std::string& folder, std::vector<std::string> arguments) {
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) return std::nullopt;
+    const pid_t pid = spawn_git(folder, std::move(arguments), -1, out[1]);
     ::close(out[1]);
     std::string text;
-    for (char buffer[4096]; spawned == 0;) {
+    for (char buffer[4096]; pid >= 0;) {
         const ssize_t n = ::read(out[0], buffer, sizeof buffer);
         if (n > 0) text.append(buffer, static_cast<std::size_t>(n));
         else if (n == 0 || errno != EINTR) break;
     }
     ::close(out[0]);
-    if (spawned != 0) return std::nullopt;
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+    if (pid < 0 || !succeeded(pid)) return std::nullopt;
     return text;
-}
-
-// `text` in a file of its own, already removed, read from its start: a
-// process's whole input, which a pipe would have to be fed while its output
-// is read. -1 where it cannot be made.
-int input_file(const std::string& text) {
-    const char* tmpdir = std::getenv("TMPDIR");
-    std::string name = std::string(tmpdir && *tmpdir ? tmpdir : "/tmp") + "/hecat-git-XXXXXX";
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0) return -1;
-    ::unlink(name.c_str());
-    std::size_t done = 0;
-    for (ssize_t n = 0; done < text.size(); done += static_cast<std::size_t>(n))
-        if ((n = ::write(fd, text.data() + done, text.size() - done)) <= 0) break;
-    if (done == text.size() && ::lseek(fd, 0, SEEK_SET) == 0) return fd;
-    ::close(fd);
-    return -1;
 }
 
 bool hexadecimal(std::string_view s) { return !s.empty() && s.find_first_not_of("0123456789abcdef") == std::string_view::npos; }
@@ -110,11 +105,6 @@ std::vector<std::string> changed_since_commit(const std::string& folder, const s
     return changed;
 }
 
-std::optional<std::string> file_at_commit(const std::string& folder, std::string_view commit, std::string_view path) {
-    if (!hexadecimal(commit)) return std::nullopt;
-    return git(folder, {"show", std::string(commit) + ":" + std::string(path)});
-}
-
 std::vector<std::string> commits_changing(const std::string& folder, std::string_view path, std::size_t limit) {
     std::vector<std::string> commits;
     const auto log = git(folder, {"log", "--format=%H", "-n", std::to_string(limit), "--", std::string(path)});
@@ -145,25 +135,75 @@ std::vector<Version> versions_of(const std::string& folder, const std::vector<st
     return versions;
 }
 
-std::vector<std::optional<std::string>> files_at(const std::string& folder, const std::vector<Version>& versions) {
-    std::string requests;
-    for (const auto& v : versions) requests += v.commit + ":" + v.path + "\n";
-    const int input = versions.empty() ? -1 : input_file(requests);
-    const auto out = input < 0 ? std::nullopt : git(folder, {"cat-file", "--batch"}, input);
-    if (input >= 0) ::close(input);
-    // Each answer: "OBJECT blob SIZE", the contents and a line break; or "NAME missing".
-    std::vector<std::optional<std::string>> files;
-    for (std::size_t at = 0; out && at < out->size() && files.size() < versions.size();) {
-        const std::size_t end = out->find('\n', at);
-        if (end == std::string::npos) break;
-        const std::string head = out->substr(at, end - at);
-        const auto blob = head.find(" blob ");
-        const std::size_t size = blob == std::string::npos ? 0 : std::strtoull(head.c_str() + blob + 6, nullptr, 10);
-        files.push_back(blob == std::string::npos ? std::nullopt : std::optional(out->substr(end + 1, size)));
-        at = end + 1 + (blob == std::string::npos ? 0 : size + 1);
+CommitFiles::~CommitFiles() {
+    if (pid_ < 0) return;
+    ::close(requests_);  // git reads the end of its requests, and ends
+    ::close(answers_);
+    succeeded(pid_);
+}
+
+bool CommitFiles::start() {
+    int requests[2], answers[2];
+    // The requests go through a socket, which a git that has ended refuses
+    // with an error where a pipe would end hecat with SIGPIPE.
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, requests) != 0) return false;
+    if (::pipe2(answers, O_CLOEXEC) != 0) {
+        ::close(requests[0]), ::close(requests[1]);
+        return false;
     }
-    files.resize(versions.size());
-    return files;
+    pid_ = spawn_git(folder_, {"cat-file", "--batch"}, requests[1], answers[1]);
+    ::close(requests[1]), ::close(answers[1]);
+    requests_ = requests[0], answers_ = answers[0];
+    if (pid_ < 0) ::close(requests_), ::close(answers_);
+    return pid_ >= 0;
+}
+
+// Takes what git answers, at least `size` bytes of it, into `pending_`.
+bool CommitFiles::fill(std::size_t size) {
+    for (char buffer[65536]; pending_.size() < size;) {
+        const ssize_t n = ::read(answers_, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        pending_.append(buffer, static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// One answer of git's: "OBJECT blob SIZE", the contents and a line break; or
+// "NAME missing" (or "ambiguous"), and nothing more. False where git has ended.
+bool CommitFiles::answer(std::optional<std::string>& blob) {
+    std::size_t eol;
+    while ((eol = pending_.find('\n')) == std::string::npos)
+        if (!fill(pending_.size() + 1)) return false;
+    const std::string head = pending_.substr(0, eol);
+    pending_.erase(0, eol + 1);
+    if (head.ends_with(" missing") || head.ends_with(" ambiguous")) return true;
+    const auto type = head.find(' '), size_at = head.find(' ', type + 1);
+    if (type == std::string::npos || size_at == std::string::npos) return false;
+    const std::size_t size = std::strtoull(head.c_str() + size_at + 1, nullptr, 10);
+    if (!fill(size + 1)) return false;
+    if (head.compare(type, size_at - type, " blob") == 0) blob = pending_.substr(0, size);
+    pending_.erase(0, size + 1);
+    return true;
+}
+
+std::optional<std::string> CommitFiles::file(std::string_view commit, std::string_view path) {
+    if (!hexadecimal(commit) || path.find('\n') != std::string_view::npos || broken_) return std::nullopt;
+    if (pid_ < 0 && !start()) {
+        broken_ = true;
+        return std::nullopt;
+    }
+    const std::string request = std::string(commit) + ":" + std::string(path) + "\n";
+    for (std::size_t done = 0; done < request.size();) {
+        const ssize_t n = ::send(requests_, request.data() + done, request.size() - done, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) broken_ = true;
+        if (n <= 0) return std::nullopt;
+        done += static_cast<std::size_t>(n);
+    }
+    std::optional<std::string> blob;
+    broken_ = !answer(blob);
+    return blob;
 }
 
 }  // namespace he::tool

@@ -3,9 +3,12 @@
 // and the commits that changed it.
 #pragma once
 
+#include <sys/types.h>
+
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace he::tool {
@@ -29,11 +32,6 @@ std::string head_commit(const std::string& folder);
 // cannot say.
 std::vector<std::string> changed_since_commit(const std::string& folder, const std::vector<std::string>& paths);
 
-// A file of the repository at `folder` as `commit` had it; nothing where git
-// cannot say. `commit` is taken only as hexadecimal digits, `path` from the
-// repository's top.
-std::optional<std::string> file_at_commit(const std::string& folder, std::string_view commit, std::string_view path);
-
 // The commits of the repository at `folder` that changed `path`, newest
 // first, at most `limit` of them; none where git cannot say.
 std::vector<std::string> commits_changing(const std::string& folder, std::string_view path, std::size_t limit);
@@ -48,8 +46,31 @@ struct Version {
 // them; none where git cannot say.
 std::vector<Version> versions_of(const std::string& folder, const std::vector<std::string>& paths, std::size_t limit);
 
-// The contents of each version, all read by one git process; nothing for a
-// version git cannot give.
-std::vector<std::optional<std::string>> files_at(const std::string& folder, const std::vector<Version>& versions);
+// Files as commits of the repository at `folder` had them, all read by one
+// `git cat-file --batch` process, started at the first read and ended with
+// the reader: a command asks git for any number of them at the cost of one
+// process.
+class CommitFiles {
+  public:
+    explicit CommitFiles(std::string folder) : folder_(std::move(folder)) {}
+    ~CommitFiles();
+    CommitFiles(const CommitFiles&) = delete;
+    CommitFiles& operator=(const CommitFiles&) = delete;
+
+    // `path` (from the repository's top) as `commit` had it; nothing where
+    // git cannot say. `commit` is taken only as hexadecimal digits.
+    std::optional<std::string> file(std::string_view commit, std::string_view path);
+
+  private:
+    bool start();
+    bool fill(std::size_t size);
+    bool answer(std::optional<std::string>& blob);
+
+    std::string folder_;
+    pid_t pid_ = -1;
+    int requests_ = -1, answers_ = -1;  // git's standard input and output
+    bool broken_ = false;               // git could not start, or has ended
+    std::string pending_;               // what git has answered and is not yet taken
+};
 
 }  // namespace he::tool

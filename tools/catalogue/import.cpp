@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <optional>
@@ -118,12 +119,25 @@ std::vector<std::string_view> specifier_kinds(std::string_view text) {
     return kinds;
 }
 
+// The first byte of the character at `position` (1-based, in characters) of a text.
+unsigned byte_at_character(std::string_view text, std::size_t position) {
+    std::size_t i = 0;
+    for (std::size_t k = 1; k < position && i < text.size(); ++k) i += std::max<std::size_t>(1, cp1255::utf8_char(text, i).width);
+    return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u;
+}
+
 // The rules that cost nothing, on the text as typed, before anything that
 // costs more: the characters, the length against the family's limit, an
 // ellipsis at either end, and the specifiers and their numbers.
 bool passes_cheap_rules(const PoFile& po, const PoUnit& unit, const Entry& e, ImportPlan& plan) {
     rules::Message m;
-    if (const auto r = rules::first_refused(unit.msgstr); r.found) {
+    if (const auto r = rules::first_refused(unit.msgstr); r.found && r.malformed) {
+        // An escape such as \327 gives a byte alone, which is no character.
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "0x%02X", byte_at_character(unit.msgstr, r.position));
+        m << "holds the byte " << std::string_view(hex) << " that is not UTF-8 at character " << r.position
+          << "; a text may carry only Hebrew letters without points or marks, printable ASCII, the degree sign and line breaks";
+    } else if (r.found) {
         rules::describe(m << "holds ", r.code_point) << " at character " << r.position
             << "; a text may carry only Hebrew letters without points or marks, printable ASCII, the degree sign"
                " and line breaks";

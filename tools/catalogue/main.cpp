@@ -281,6 +281,7 @@ int import_po(const Args& args) {
     if (const int status = read_tables(".", true); status != 0) return status;
     if (!served().unread.empty()) return unreadable(served());
     const PoFile po = po_read(path);
+    if (!po.warning.empty()) std::fprintf(stderr, "hecat: warning: %s\n", visible(po.warning).c_str());
     if (!po.units.empty() && std::none_of(po.units.begin(), po.units.end(), [](const PoUnit& u) { return !u.bases.empty(); }) &&
         po.commit.empty())
         std::printf("%s: no record of the tables it was exported from (written by hand or by an older hecat): "
@@ -338,6 +339,7 @@ int update_po(const Args& args) {
         for (std::size_t i = 0; i < po.errors.size() && i < 20; ++i) std::fprintf(stderr, "hecat: %s\n", visible(po.errors[i]).c_str());
         return 2;
     }
+    if (!po.warning.empty()) std::fprintf(stderr, "hecat: warning: %s\n", visible(po.warning).c_str());
     const std::string root = served_folder();
     if (const int status = read_tables(root, false); status != 0) return status;
     if (!served().unread.empty()) return unreadable(served());

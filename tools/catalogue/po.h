@@ -99,6 +99,11 @@ struct BaseRecord {
     bool operator==(const BaseRecord&) const = default;
 };
 
+// A unit carries one record, or two where a merge tool joined two files'
+// comments; the records past this many are ignored, each of which would cost
+// a look into git's history.
+inline constexpr std::size_t kRecordsKept = 16;
+
 struct PoUnit {
     std::string context{}, msgid{}, msgstr{};  // msgstr with its line breaks as CR
     // The records of the text at export: translator comments, more than one
@@ -125,6 +130,7 @@ struct PoFile {
     std::size_t exported_units = 0;   // X-Hecat-Units, 0 when not recorded
     std::optional<PoHeader> header;   // none where the file has no header unit
     std::string identity;             // of the regular file read (files.h), else empty
+    std::string warning;              // what was read and ignored (records past kRecordsKept), else empty
 };
 
 // Whether the file records a commit, in its header or beside a unit's

@@ -323,13 +323,17 @@ std::string unquoted(std::string_view quoted) {
     return out;
 }
 
-// A unit's comments: its records, the Hebrew at export, the translator's
+// A unit's comments: its records (the first kRecordsKept of them; the
+// number of the others is returned), the Hebrew at export, the translator's
 // own; and from the extracted comments an older export's record and
 // hecat's note on a fuzzy unit.
-void read_comments(po_message_t m, PoUnit& unit) {
+std::size_t read_comments(po_message_t m, PoUnit& unit) {
+    std::size_t ignored = 0;
     for (auto& l : comment_lines(po_message_comments(m))) {
         if (BaseRecord r = record(l); !r.digest.empty()) {
-            if (std::find(unit.bases.begin(), unit.bases.end(), r) == unit.bases.end()) unit.bases.push_back(std::move(r));
+            if (std::find(unit.bases.begin(), unit.bases.end(), r) != unit.bases.end()) continue;
+            if (unit.bases.size() < kRecordsKept) unit.bases.push_back(std::move(r));
+            else ++ignored;
         } else if (l.starts_with("hecat-was: ")) {
             unit.was = unquoted(std::string_view(l).substr(11));
         } else {
@@ -347,26 +351,32 @@ void read_comments(po_message_t m, PoUnit& unit) {
         for (const auto note : kFuzzyNotes)
             if (l.starts_with(note)) unit.note = l;
     }
+    return ignored;
 }
 
 void read_units(po_file_t file, const std::string& raw, PoFile& out) {
     auto lines = unit_lines(raw);
     std::map<std::string, std::size_t> taken;
+    std::size_t over = 0;  // units with more than kRecordsKept records
     po_message_iterator_t it = po_message_iterator(file, nullptr);
     while (po_message_t m = po_next_message(it)) {
         const char* msgid = po_message_msgid(m);
         const char* context = po_message_msgctxt(m);
         if (context == nullptr && msgid[0] == '\0') {
             out.header = read_header_unit(m);
+            ++taken[""];  // its msgid line is not the line of a unit without msgctxt after it
             continue;
         }
         PoUnit unit{.context = context ? context : "", .msgid = msgid, .msgstr = breaks_as_cr(po_message_msgstr(m)),
                     .fuzzy = po_message_is_fuzzy(m) != 0, .obsolete = po_message_is_obsolete(m) != 0};
         if (const char* previous = po_message_prev_msgid(m)) unit.previous = breaks_as_cr(previous);
         if (const char* previous = po_message_prev_msgctxt(m); previous && unit.context != previous) unit.previous_context = previous;
-        read_comments(m, unit);
+        const std::size_t ignored = read_comments(m, unit);
         if (const auto found = lines.find(unit.context); found != lines.end() && taken[unit.context] < found->second.size())
             unit.line = found->second[taken[unit.context]++];
+        if (ignored > 0 && over++ == 0)
+            out.warning = out.path + ":" + std::to_string(unit.line) + ": " + unit.context + ": " + std::to_string(ignored) +
+                          " records of the text at export ignored past its first " + std::to_string(kRecordsKept);
         // gettext gives such a unit's msgstr[0] as its msgstr: it would be imported as if it were the text.
         unit.plural = po_message_msgid_plural(m) != nullptr;
         if (unit.plural && !unit.obsolete)
@@ -376,6 +386,7 @@ void read_units(po_file_t file, const std::string& raw, PoFile& out) {
         (unit.obsolete ? out.obsolete : out.units).push_back(std::move(unit));
     }
     po_message_iterator_free(it);
+    if (over > 1) out.warning += "; and those of " + std::to_string(over - 1) + " more units";
 }
 
 }  // namespace
