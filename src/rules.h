@@ -149,6 +149,18 @@ constexpr Message& describe(Message& m, char32_t cp) {
     return m;
 }
 
+// What a text with a character the module may not carry is told. `line_break`
+// is how the text's source writes a line break: \r in a table, \n in a PO file.
+constexpr Message& describe_refused(Message& m, const Refused& r, std::string_view line_break) {
+    if (r.malformed)
+        return m << "holds a byte that starts no UTF-8 character at character " << r.position << "; save it as UTF-8";
+    return describe(m << "holds ", r.code_point)
+           << " at character " << r.position
+           << "; a text may carry only Hebrew letters without points or marks, printable ASCII,"
+              " the degree sign and line breaks written "
+           << line_break;
+}
+
 // ---------------------------------------------------------------------------
 // The ends of a text as a Hebrew reader meets them
 //
@@ -238,6 +250,17 @@ constexpr std::string_view article(std::string_view noun) {
     return !noun.empty() && has("aeiou", noun.front()) ? "an " : "a ";
 }
 
+// What a text of `bytes` bytes outside its family's length is told.
+constexpr Message& describe_length(Message& m, std::size_t bytes, const Family& f) {
+    if (f.shortest == 0) return describe_bytes(m << "is " << bytes << " bytes; " << article(f.noun) << f.noun << " is ", f);
+    return describe_bytes(m << article(f.noun) << f.noun << " is ", f) << "; this one is " << bytes;
+}
+
+// What a text that begins or ends in an ellipsis, as it is read, is told.
+constexpr Message& describe_ellipsis(Message& m, bool at_end) {
+    return m << (at_end ? "ends in" : "begins with") << " an ellipsis" << kAsRead;
+}
+
 // What wording written for this module is made of, where a family says.
 constexpr std::string_view describe_wording(Wording w) {
     return w == Wording::letters ? "Hebrew letters and single blanks only"
@@ -263,10 +286,7 @@ constexpr Message& name_families(Message& m, Holds&& holds) {
 template <class Fail>
 constexpr void check_every_text(const Entry& e, const Family& f, Fail& fail) {
     const std::string_view t = e.text, n = e.name;
-    fail(t.size() < f.shortest || t.size() > f.longest, [&](Message& m) {
-        if (f.shortest == 0) describe_bytes(m << "is " << t.size() << " bytes; " << article(f.noun) << f.noun << " is ", f);
-        else describe_bytes(m << article(f.noun) << f.noun << " is ", f) << "; this one is " << t.size();
-    });
+    fail(t.size() < f.shortest || t.size() > f.longest, [&](Message& m) { describe_length(m, t.size(), f); });
     fail(!t.empty() && (t.front() == '\r' || t.back() == '\r'),
          [](Message& m) { m << "begins or ends with a line break"; });
     fail(has(t, '\r') && !f.line_breaks, [](Message& m) {
@@ -285,8 +305,8 @@ constexpr void check_every_text(const Entry& e, const Family& f, Fail& fail) {
          [](Message& m) { m << "holds an access-key &, which only the Yes and No buttons carry"; });
     fail(has(t, '+') && !among(n, kModifiers),
          [](Message& m) { m << "holds a +, which only the modifier key names carry"; });
-    fail(reads_last(last_line(t), "..."), [](Message& m) { m << "ends in an ellipsis" << kAsRead; });
-    fail(reads_first(first_line(t), "..."), [](Message& m) { m << "begins with an ellipsis" << kAsRead; });
+    fail(reads_last(last_line(t), "..."), [](Message& m) { describe_ellipsis(m, true); });
+    fail(reads_first(first_line(t), "..."), [](Message& m) { describe_ellipsis(m, false); });
 }
 
 // The rules the entry's family adds (families.inc).
@@ -374,16 +394,7 @@ constexpr void check_entry(const Entry& e, bool field_caption, Report&& report) 
         report(e, m);
     };
     if (const Refused r = first_refused(e.utf8); r.found) {
-        fail(true, [&](Message& m) {
-            if (r.malformed) {
-                m << "holds a byte that starts no UTF-8 character at character " << r.position
-                  << "; save the table as UTF-8";
-            } else {
-                describe(m << "holds ", r.code_point) << " at character " << r.position
-                    << "; a text may carry only Hebrew letters without points or marks, printable ASCII,"
-                       " the degree sign and line breaks written \\r";
-            }
-        });
+        fail(true, [&](Message& m) { describe_refused(m, r, "\\r"); });
         return;
     }
     const std::optional<Family> family = find_family(e.family);

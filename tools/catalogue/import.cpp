@@ -124,19 +124,15 @@ std::vector<std::string_view> specifier_kinds(std::string_view text) {
 bool passes_cheap_rules(const PoFile& po, const PoUnit& unit, const Entry& e, ImportPlan& plan) {
     rules::Message m;
     if (const auto r = rules::first_refused(unit.msgstr); r.found) {
-        rules::describe(m << "holds ", r.code_point) << " at character " << r.position
-            << "; a text may carry only Hebrew letters without points or marks, printable ASCII, the degree sign"
-               " and line breaks";
+        rules::describe_refused(m, r, "\\n");
     } else {
         // Every character left has one byte in the module's encoding.
         const std::size_t bytes = to_cp1255(unit.msgstr).size();
-        const Family f = family_of(e);
-        if (bytes > f.longest) {
-            if (f.shortest == 0) rules::describe_bytes(m << "is " << bytes << " bytes; " << rules::article(f.noun) << f.noun << " is ", f);
-            else rules::describe_bytes(m << rules::article(f.noun) << f.noun << " is ", f) << "; this one is " << bytes;
+        if (const Family f = family_of(e); bytes > f.longest) {
+            rules::describe_length(m, bytes, f);
         } else if (unit.msgstr.ends_with("...") || unit.msgstr.starts_with("...")) {
             // As typed, whatever the text's order of runs when stored.
-            m << (unit.msgstr.ends_with("...") ? "ends in" : "begins with") << " an ellipsis" << rules::kAsRead;
+            rules::describe_ellipsis(m, unit.msgstr.ends_with("..."));
         } else if (const std::string found = typed_specifiers(unit.msgstr);
                    is_template(e.name) && specifiers_of(unit.msgstr).find("%?") != std::string::npos) {
             // A % that starts no specifier the editor fills, as typed.
