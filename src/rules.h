@@ -89,9 +89,6 @@ inline constexpr std::string_view kTrailingBlank = "GetTrMnuSimpleFrame";  // it
 inline constexpr std::string_view kAccessKeys[] = {"GetDlgYes", "GetDlgNo"};
 inline constexpr std::string_view kModifiers[] = {"GetMnuShift", "GetMnuCtrl", "GetMnuAlt"};
 inline constexpr std::string_view kBatchResults[] = {"GetTrLblBatchInterrupted", "GetTrLblbatchSuccess"};
-// The field captions stand in the export list between these two entries.
-inline constexpr std::string_view kBeforeFieldCaptions = "GetTrMnuCustomFilter";
-inline constexpr std::string_view kAfterFieldCaptions = "GetTrFmtOpacity";
 
 // Names that stay in Latin letters in every text: formats, standards, the
 // editor and its mask tool. A row whose English names one carries it.
@@ -228,15 +225,6 @@ constexpr bool has(std::string_view t, std::string_view piece) {
 template <std::size_t N>
 constexpr bool among(std::string_view name, const std::string_view (&list)[N]) {
     return std::find(std::begin(list), std::end(list), name) != std::end(list);
-}
-
-// Field captions are the labels between the menu block and the first
-// template in the export list.
-constexpr std::span<const std::string_view> field_captions(std::span<const std::string_view> order) {
-    const auto from = std::find(order.begin(), order.end(), kBeforeFieldCaptions);
-    const auto to = std::find(order.begin(), order.end(), kAfterFieldCaptions);
-    if (from >= to) return {};
-    return {from + 1, to};
 }
 
 // How long a family's texts may be: "1 to 26 bytes", "at most 129 bytes".
@@ -614,6 +602,7 @@ struct First {
     }
 };
 
+// `fields`: the field captions, as the export list marks them.
 consteval Message row_verdict(const Entry& e, std::span<const std::string_view> fields) {
     First first;
     check_entry(e, std::find(fields.begin(), fields.end(), e.name) != fields.end(), first);

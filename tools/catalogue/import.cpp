@@ -386,7 +386,7 @@ void check_rows(const PoFile& po, const std::vector<Entry>& rows, const std::map
     for (const auto& [name, at] : changed_where)
         if (const int g = rules::group_of(name); g >= 0) changed_in_group[g].push_back(name);
     std::set<std::string> group_said;
-    for (const auto& f : check(identity_entries(), rows, catalogue_order())) {
+    for (const auto& f : check(identity_entries(), rows, catalogue_order(), field_captions())) {
         const auto w = changed_where.find(f.name);
         const int g = rules::group_of(f.name);
         if (w == changed_where.end() && changed_in_group.count(g) && f.message.starts_with("must read the same as")) {
