@@ -222,7 +222,7 @@ std::string shared_with(std::string_view name) {
     const int group = rules::group_of(name);
     if (group < 0) return {};
     std::string out;
-    rules::wording::each_item(rules::kSharedTexts[group], ' ', [&](std::string_view other) {
+    rules::each_in_group(group, [&](std::string_view other) {
         if (other != name) out += (out.empty() ? "" : ", ") + std::string(other);
     });
     return out;
