@@ -37,7 +37,7 @@ using HeExport = char* HE_WINAPI (*)(char* Buffer, int MaxLen);
     static_assert(he::rules::passes<he::rules::row_verdict(                                                \
                       he::Entry{#Name, Family, he::cp1255::text<Text>(), he::cp1255::literal(Text), English, Open, \
                                 he::source_file(__FILE__), __LINE__},                                     \
-                      he::rules::field_captions(he::kCatalogueOrder))>());
+                      he::kFieldCaptions)>());
 #endif
 
 #define HE_EXPORT(Name, Family, Open, Text, English)                                                 \

@@ -6,6 +6,11 @@
 // must not read the same, and the export list against the tables. A broken
 // rule stops the build at the first finding, naming the row's file, line and
 // entry. `hecat check` applies the same functions and reports every finding.
+//
+// This file names no entry: what a rule needs to know of a row stands beside
+// it. The export list marks the field captions; catalogue/exceptions.inc
+// names the entries a rule allows more, catalogue/same_texts.inc those that
+// read the same on purpose.
 #pragma once
 
 #include <algorithm>
@@ -45,60 +50,37 @@ struct Message {
     constexpr std::string_view view() const { return {text, size}; }
 };
 
-// Entries that share one text on purpose, a group per line: each group reads
-// the same, and any other repeat would show two different things under one
-// wording.
-inline constexpr std::string_view kSharedTexts[] = {
-    "GetTrMnuUndo GetTrMnuPurge",
-    "GetTrMnuRedo GetTrMnuRepeat",
-    "GetTrMnuImagePlugin GetTrMnuToolsPlugin",
-    "GetTrMnuTiles GetTrMnuWallpaperTile",
-    "GetTrMnuPrint GetTrBtnPrint",
-    "GetTrMnuExport GetTrBtnExport",
-    "GetTrMnuPurgeHistory GetTrLblHistory",
-    "GetTrMnuPurgePattern GetTrLblPattern",
-    "GetTrMnuSelInvert GetTrLblSymmetry",
-    "GetTrMnuImage GetTrLblPicture",
-    "GetTrMnuAdjust GetTrLblAdjust",
-    "GetTrMnuAntialias GetTrLblAntialias GetTrLblAntialiased GetTrLblAntialiasing",
-    "GetTrMnuVisualEffect GetTrLblEffect",
-    "GetTrMnuColor GetTrLblModeColor",
-    "GetTrMnuBlue GetTrLblChannelBlue",
-    "GetTrMnuGreen GetTrLblChannelGreen",
-    "GetTrMnuClRed GetTrLblChannelRed",
-    "GetTrMnuYellow GetTrLblChannelYellow",
-    "GetTrMnuOriginalSize GetTrPrnOriginalSize",
-    "GetTrMnuInformations GetDlgInformation",
-    "GetTrLblInches GetTrLblInch",
-    "GetTrLblTop GetTrLblUp",
-    "GetTrLblTransparent GetTrLblModeTransparent",
-    "GetTrLblAuto GetTrLblAutoFilter",
-    "GetTrLblChannelAlls GetTrPlgAlls",
-    "GetTrLblStroke GetTrHntPaintbrushTool",
-    "GetTrLblSelFileName GetTrHntSelTool",
-    "GetTrLblSettings GetTrBtnSetup",
-    "GetTrLblSaving GetTrStaSaving",
-    "GetTrBtnOk GetDlgOk",
-    "GetTrBtnCancel GetDlgCancel",
-    "GetTrBtnPreview GetDlgPicturePreview",
-    "GetTrCharset GetTrFmtFileDate",
+// What the rules of every text reserve for a few entries, each entry named
+// beside the tables (catalogue/exceptions.inc).
+enum class Allow {
+    blank_at_end,      // a caption that ends in a blank
+    access_key,        // an access-key &
+    modifier,          // a + joining keys
+    result_mark,       // a label read with its " !" first
+    colon_in_example,  // a label's colon inside its example
+    percent_unit,      // the percent unit: a lone %, and the one text not a template with one
 };
 
-// Entries that carry a character the general rules reserve for others.
-inline constexpr std::string_view kTrailingBlank = "GetTrMnuSimpleFrame";  // its caption ends in a blank
-inline constexpr std::string_view kAccessKeys[] = {"GetDlgYes", "GetDlgNo"};
-inline constexpr std::string_view kModifiers[] = {"GetMnuShift", "GetMnuCtrl", "GetMnuAlt"};
-inline constexpr std::string_view kBatchResults[] = {"GetTrLblBatchInterrupted", "GetTrLblbatchSuccess"};
-// The field captions stand in the export list between these two entries.
-inline constexpr std::string_view kBeforeFieldCaptions = "GetTrMnuCustomFilter";
-inline constexpr std::string_view kAfterFieldCaptions = "GetTrFmtOpacity";
+struct Allowance {
+    std::string_view name;
+    Allow what;
+};
+inline constexpr Allowance kAllowances[] = {
+#define ALLOW(Name, What) {#Name, Allow::What},
+#include "catalogue/exceptions.inc"
+#undef ALLOW
+};
+
+constexpr bool allowed(std::string_view name, Allow what) {
+    for (const auto& a : kAllowances)
+        if (a.what == what && a.name == name) return true;
+    return false;
+}
 
 // Names that stay in Latin letters in every text: formats, standards, the
 // editor and its mask tool. A row whose English names one carries it.
 inline constexpr std::string_view kLatinNames[] = {"JPEG", "PNG", "GIF", "Exif", "DVD", "XP", "dpi", "Mb", "RGB",
                                                    "Imbrosia", "Ordelith"};
-// The one label besides the field captions with a colon: inside its example.
-inline constexpr std::string_view kColonInExample = "GetTrLblFilter2";
 
 struct NamedCharacter {
     char32_t code_point;
@@ -147,6 +129,18 @@ constexpr Message& describe(Message& m, char32_t cp) {
     for (const auto& c : kCharacterNames)
         if (c.code_point == cp) return m << " " << c.name;
     return m;
+}
+
+// What a text with a character the module may not carry is told. `line_break`
+// is how the text's source writes a line break: \r in a table, \n in a PO file.
+constexpr Message& describe_refused(Message& m, const Refused& r, std::string_view line_break) {
+    if (r.malformed)
+        return m << "holds a byte that starts no UTF-8 character at character " << r.position << "; save it as UTF-8";
+    return describe(m << "holds ", r.code_point)
+           << " at character " << r.position
+           << "; a text may carry only Hebrew letters without points or marks, printable ASCII,"
+              " the degree sign and line breaks written "
+           << line_break;
 }
 
 // ---------------------------------------------------------------------------
@@ -213,20 +207,6 @@ constexpr bool has(std::string_view t, std::string_view piece) {
     return false;
 }
 
-template <std::size_t N>
-constexpr bool among(std::string_view name, const std::string_view (&list)[N]) {
-    return std::find(std::begin(list), std::end(list), name) != std::end(list);
-}
-
-// Field captions are the labels between the menu block and the first
-// template in the export list.
-constexpr std::span<const std::string_view> field_captions(std::span<const std::string_view> order) {
-    const auto from = std::find(order.begin(), order.end(), kBeforeFieldCaptions);
-    const auto to = std::find(order.begin(), order.end(), kAfterFieldCaptions);
-    if (from >= to) return {};
-    return {from + 1, to};
-}
-
 // How long a family's texts may be: "1 to 26 bytes", "at most 129 bytes".
 constexpr Message& describe_bytes(Message& m, const Family& f) {
     if (f.shortest == 0) return m << "at most " << f.longest << " bytes";
@@ -236,6 +216,17 @@ constexpr Message& describe_bytes(Message& m, const Family& f) {
 // "a" or "an", as the noun begins.
 constexpr std::string_view article(std::string_view noun) {
     return !noun.empty() && has("aeiou", noun.front()) ? "an " : "a ";
+}
+
+// What a text of `bytes` bytes outside its family's length is told.
+constexpr Message& describe_length(Message& m, std::size_t bytes, const Family& f) {
+    if (f.shortest == 0) return describe_bytes(m << "is " << bytes << " bytes; " << article(f.noun) << f.noun << " is ", f);
+    return describe_bytes(m << article(f.noun) << f.noun << " is ", f) << "; this one is " << bytes;
+}
+
+// What a text that begins or ends in an ellipsis, as it is read, is told.
+constexpr Message& describe_ellipsis(Message& m, bool at_end) {
+    return m << (at_end ? "ends in" : "begins with") << " an ellipsis" << kAsRead;
 }
 
 // What wording written for this module is made of, where a family says.
@@ -263,10 +254,7 @@ constexpr Message& name_families(Message& m, Holds&& holds) {
 template <class Fail>
 constexpr void check_every_text(const Entry& e, const Family& f, Fail& fail) {
     const std::string_view t = e.text, n = e.name;
-    fail(t.size() < f.shortest || t.size() > f.longest, [&](Message& m) {
-        if (f.shortest == 0) describe_bytes(m << "is " << t.size() << " bytes; " << article(f.noun) << f.noun << " is ", f);
-        else describe_bytes(m << article(f.noun) << f.noun << " is ", f) << "; this one is " << t.size();
-    });
+    fail(t.size() < f.shortest || t.size() > f.longest, [&](Message& m) { describe_length(m, t.size(), f); });
     fail(!t.empty() && (t.front() == '\r' || t.back() == '\r'),
          [](Message& m) { m << "begins or ends with a line break"; });
     fail(has(t, '\r') && !f.line_breaks, [](Message& m) {
@@ -276,17 +264,18 @@ constexpr void check_every_text(const Entry& e, const Family& f, Fail& fail) {
     // The ends of each line as it is read: a blank there shows as nothing.
     for_each_line(t, [&](std::string_view line, bool first_line) {
         const std::string_view which = first_line ? "" : "a line of it ";
-        fail(read_first(line) == ' ' && n != kTrailingBlank, [&](Message& m) { m << which << "begins with a blank" << kAsRead; });
-        fail(read_last(line) == ' ' && n != kTrailingBlank, [&](Message& m) { m << which << "ends with a blank" << kAsRead; });
+        const bool blank_allowed = allowed(n, Allow::blank_at_end);
+        fail(read_first(line) == ' ' && !blank_allowed, [&](Message& m) { m << which << "begins with a blank" << kAsRead; });
+        fail(read_last(line) == ' ' && !blank_allowed, [&](Message& m) { m << which << "ends with a blank" << kAsRead; });
     });
     fail(has(t, "  "), [](Message& m) { m << "holds two blanks in a row"; });
     fail(has(t, '|'), [](Message& m) { m << "holds a | separator"; });
-    fail(has(t, '&') && !among(n, kAccessKeys),
+    fail(has(t, '&') && !allowed(n, Allow::access_key),
          [](Message& m) { m << "holds an access-key &, which only the Yes and No buttons carry"; });
-    fail(has(t, '+') && !among(n, kModifiers),
+    fail(has(t, '+') && !allowed(n, Allow::modifier),
          [](Message& m) { m << "holds a +, which only the modifier key names carry"; });
-    fail(reads_last(last_line(t), "..."), [](Message& m) { m << "ends in an ellipsis" << kAsRead; });
-    fail(reads_first(first_line(t), "..."), [](Message& m) { m << "begins with an ellipsis" << kAsRead; });
+    fail(reads_last(last_line(t), "..."), [](Message& m) { describe_ellipsis(m, true); });
+    fail(reads_first(first_line(t), "..."), [](Message& m) { describe_ellipsis(m, false); });
 }
 
 // The rules the entry's family adds (families.inc).
@@ -301,12 +290,12 @@ constexpr void check_family(const Entry& e, const Family& f, bool field_caption,
     } else if (f.ends == Ends::bare) {
         const char first = read_first(t), last = read_last(t);
         fail(last == ':', [](Message& m) { m << "only field captions end in a colon" << kAsRead; });
-        fail(last != ':' && has(t, ':') && e.name != kColonInExample, [&](Message& m) {
+        fail(last != ':' && has(t, ':') && !allowed(e.name, Allow::colon_in_example), [&](Message& m) {
             m << a << f.noun << " holds no colon; only the field captions and the filter example do";
         });
         fail(has(".?!", last), [&](Message& m) { m << a << f.noun << " ends in no mark" << kAsRead; });
         // The editor's two batch results are read with their " !" first.
-        const bool batch_result = among(e.name, kBatchResults) && t.ends_with(" !");
+        const bool batch_result = allowed(e.name, Allow::result_mark) && t.ends_with(" !");
         fail(has(":.?!", first) && !batch_result, [&](Message& m) { m << a << f.noun << " begins with no mark" << kAsRead; });
     }
     if (!e.open) return;
@@ -355,7 +344,7 @@ constexpr void check_specifiers(const Entry& e, Fail& fail) {
             m << "has the specifiers \"" << found.view() << "\" where the editor passes \"" << want
               << "\", in that order";
         });
-    } else if (n == "GetTrLblPct") {
+    } else if (allowed(n, Allow::percent_unit)) {
         fail(t != "%", [](Message& m) { m << "the percent unit is a lone % shown unformatted"; });
     } else {
         fail(has(t, '%'), [](Message& m) { m << "holds a % but the editor fills no value into it"; });
@@ -374,16 +363,7 @@ constexpr void check_entry(const Entry& e, bool field_caption, Report&& report) 
         report(e, m);
     };
     if (const Refused r = first_refused(e.utf8); r.found) {
-        fail(true, [&](Message& m) {
-            if (r.malformed) {
-                m << "holds a byte that starts no UTF-8 character at character " << r.position
-                  << "; save the table as UTF-8";
-            } else {
-                describe(m << "holds ", r.code_point) << " at character " << r.position
-                    << "; a text may carry only Hebrew letters without points or marks, printable ASCII,"
-                       " the degree sign and line breaks written \\r";
-            }
-        });
+        fail(true, [&](Message& m) { describe_refused(m, r, "\\r"); });
         return;
     }
     const std::optional<Family> family = find_family(e.family);
@@ -421,44 +401,57 @@ struct Keyed {
     constexpr bool operator<(const Keyed& o) const { return key != o.key ? key < o.key : index < o.index; }
 };
 
-// The names of the shared groups, each with its hash and group.
-struct SharedName {
-    std::string_view name;
-    std::uint64_t key;
-    int group;
+// Entries that read the same on purpose (catalogue/same_texts.inc): each
+// row puts an entry in the group of another, the group's first entry. A
+// group is known by the index of its first row.
+struct SameText {
+    std::string_view name, as;
+};
+inline constexpr SameText kSameTexts[] = {
+#define SAME_TEXT(Name, As) {#Name, #As},
+#include "catalogue/same_texts.inc"
+#undef SAME_TEXT
 };
 
-template <class Each>
-constexpr void each_shared_name(Each&& each) {
-    for (std::size_t g = 0; g < std::size(kSharedTexts); ++g) {
-        const std::string_view names = kSharedTexts[g];
-        for (std::size_t at = 0; at < names.size();) {
-            std::size_t end = at;
-            while (end < names.size() && names[end] != ' ') ++end;
-            each(names.substr(at, end - at), static_cast<int>(g));
-            at = end + 1;
-        }
-    }
-}
+static_assert(
+    [] {
+        for (const auto& a : kSameTexts)
+            for (const auto& b : kSameTexts)
+                if (a.as == b.name || (&a != &b && a.name == b.name)) return false;
+        return true;
+    }(),
+    "catalogue/same_texts.inc: each entry has one row, and the first entry of a group none");
 
-inline constexpr auto kSharedNames = [] {
-    constexpr std::size_t count = [] {
-        std::size_t n = 0;
-        each_shared_name([&](std::string_view, int) { ++n; });
-        return n;
-    }();
-    std::array<SharedName, count> out{};
-    std::size_t i = 0;
-    each_shared_name([&](std::string_view name, int g) { out[i++] = {name, hash(name), g}; });
+// The rows' names hashed, and each row's group.
+struct SameKey {
+    std::uint64_t name, as;
+    int group;
+};
+inline constexpr auto kSameKeys = [] {
+    std::array<SameKey, std::size(kSameTexts)> out{};
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        std::size_t first = 0;
+        while (kSameTexts[first].as != kSameTexts[i].as) ++first;
+        out[i] = {hash(kSameTexts[i].name), hash(kSameTexts[i].as), static_cast<int>(first)};
+    }
     return out;
 }();
 
-// The shared group an entry belongs to, or -1.
+// The group of texts that read the same an entry belongs to, or -1.
 constexpr int group_of(std::string_view name) {
     const std::uint64_t key = hash(name);
-    for (const auto& shared : kSharedNames)
-        if (shared.key == key && shared.name == name) return shared.group;
+    for (std::size_t i = 0; i < kSameKeys.size(); ++i)
+        if ((kSameKeys[i].name == key && kSameTexts[i].name == name) || (kSameKeys[i].as == key && kSameTexts[i].as == name))
+            return kSameKeys[i].group;
     return -1;
+}
+
+// Calls each(name) for every entry of group `g`, its first entry first.
+template <class Each>
+constexpr void each_in_group(int g, Each&& each) {
+    each(kSameTexts[g].as);
+    for (std::size_t i = 0; i < kSameKeys.size(); ++i)
+        if (kSameKeys[i].group == g) each(kSameTexts[i].name);
 }
 
 // A name of the export list that has no row: reported with its name alone.
@@ -526,9 +519,30 @@ constexpr void check_names(std::span<const Entry> tables, std::span<const std::s
     }
 }
 
-// Equal texts: only the entries of one shared group may read the same, and
-// every entry of a group reads as its first row carried over as it stands
-// (else its first row). Calls fail(entry, write) for each finding.
+// Every entry named beside the tables, in catalogue/same_texts.inc and
+// catalogue/exceptions.inc, has a row (a name mistyped there would hold
+// nothing). Calls fail(entry, write) for each finding.
+template <class Fail>
+constexpr void check_named_beside(std::span<const Entry> identity, std::span<const Entry> tables, Fail&& fail) {
+    std::vector<const Entry*> all;
+    std::vector<Keyed> names;
+    for (const auto* list : {&identity, &tables})
+        for (const auto& e : *list) names.push_back({hash(e.name), all.size()}), all.push_back(&e);
+    std::sort(names.begin(), names.end());
+    const auto has_row = [&](std::string_view name, std::string_view file) {
+        if (position(names, name, [&](std::size_t i) { return all[i]->name; }) != std::string_view::npos) return;
+        fail(only_name(name), [&](Message& m) { m << "is named in " << file << " but has no row in the tables"; });
+    };
+    for (std::size_t i = 0; i < kSameKeys.size(); ++i) {
+        has_row(kSameTexts[i].name, "src/catalogue/same_texts.inc");
+        if (kSameKeys[i].group == static_cast<int>(i)) has_row(kSameTexts[i].as, "src/catalogue/same_texts.inc");
+    }
+    for (const auto& a : kAllowances) has_row(a.name, "src/catalogue/exceptions.inc");
+}
+
+// Equal texts: only the entries of one group of catalogue/same_texts.inc may
+// read the same, and every entry of a group reads as its first row carried
+// over as it stands (else its first row). Calls fail(entry, write) for each finding.
 template <class Fail>
 constexpr void check_equal_texts(std::span<const Entry> identity, std::span<const Entry> tables, Fail&& fail) {
     std::vector<const Entry*> all;
@@ -561,15 +575,20 @@ constexpr void check_equal_texts(std::span<const Entry> identity, std::span<cons
         }
         i = j;
     }
-    for (int g = 0; g < static_cast<int>(std::size(kSharedTexts)); ++g) {
+    for (int g = 0; g < static_cast<int>(kSameKeys.size()); ++g) {
+        if (kSameKeys[g].group != g) continue;
         std::size_t reference = all.size();
         for (std::size_t i = 0; i < all.size(); ++i)
             if (group[i] == g && (reference == all.size() || (all[reference]->open && !all[i]->open))) reference = i;
         for (std::size_t i = 0; i < all.size(); ++i) {
             if (group[i] != g || all[i]->text == all[reference]->text) continue;
             fail(*all[i], [&](Message& m) {
-                m << "must read the same as " << all[reference]->name << ", as its whole group does (" << kSharedTexts[g]
-                  << ")";
+                m << "must read the same as " << all[reference]->name << ", as its whole group does (";
+                each_in_group(g, [&, said = false](std::string_view name) mutable {
+                    m << (said ? " " : "") << name;
+                    said = true;
+                });
+                m << ")";
             });
         }
     }
@@ -587,6 +606,7 @@ constexpr void check_catalogue(std::span<const Entry> identity, std::span<const 
         report(e, m);
     };
     check_names(tables, order, fail);
+    check_named_beside(identity, tables, fail);
     check_equal_texts(identity, tables, fail);
 }
 
@@ -603,6 +623,7 @@ struct First {
     }
 };
 
+// `fields`: the field captions, as the export list marks them.
 consteval Message row_verdict(const Entry& e, std::span<const std::string_view> fields) {
     First first;
     check_entry(e, std::find(fields.begin(), fields.end(), e.name) != fields.end(), first);

@@ -53,6 +53,11 @@ std::span<const Entry> table_entries();
 // lists them.
 std::span<const std::string_view> catalogue_order();
 
+// The field captions: the stretch of the catalogue order that
+// exports/catalogue.txt marks with "#begin field captions" and "#end field
+// captions".
+std::span<const std::string_view> field_captions();
+
 // Every exported name, identity included, by ordinal: element i has ordinal
 // i + 1. Derived by the build with the same rule as the DLL's export table.
 std::span<const std::string_view> exports_by_ordinal();

@@ -109,6 +109,11 @@ copy_sources unlisted
 sed -i '/^GetTrMnuNew$/d' "$work/unlisted/exports/catalogue.txt"
 expect_failure unlisted catalogue "src/catalogue/menus.inc:$(grep -n '(GetTrMnuNew,' "$source_dir/src/catalogue/menus.inc" | cut -d: -f1): GetTrMnuNew: has a row but is not in exports/catalogue.txt"
 wait
+# An entry named beside the tables that has no row.
+copy_sources misnamed
+sed -i 's/^SAME_TEXT(GetTrMnuPurge,/SAME_TEXT(GetTrMnuPurges,/' "$work/misnamed/src/catalogue/same_texts.inc"
+expect_failure misnamed catalogue "GetTrMnuPurges: is named in src/catalogue/same_texts.inc but has no row in the tables"
+wait
 
 for result in "$work"/*.result; do
     if [ "$(cat "$result")" = pass ]; then passed=$((passed + 1)); else failed=$((failed + 1)); cat "$result"; fi

@@ -59,6 +59,8 @@ TEST(HecatTables, TheReaderReadsWhatTheCompilerBuilds) {
     same(read.rows, he::table_entries());
     EXPECT_TRUE(std::ranges::equal(read.order, he::catalogue_order()));
     EXPECT_TRUE(std::ranges::equal(read.by_ordinal, he::exports_by_ordinal()));
+    EXPECT_TRUE(std::ranges::equal(he::tool::field_captions(), he::field_captions()));
+    EXPECT_FALSE(he::field_captions().empty());
 }
 
 // What the reader cannot read, it names at its file and line, and reads on:
@@ -211,7 +213,7 @@ TEST(HecatTables, TheReaderReadsAsThePreprocessorOrRefuses) {
 // A warning (an advised term) is a warning here as in the build and the
 // import: only what they refuse fails.
 TEST(HecatCheck, TheCatalogueHasNoFinding) {
-    const auto findings = he::tool::check(he::identity_entries(), he::table_entries(), he::catalogue_order());
+    const auto findings = he::tool::check(he::identity_entries(), he::table_entries(), he::catalogue_order(), he::field_captions());
     for (const auto& f : findings)
         if (!f.advice) ADD_FAILURE() << f.name << ": " << f.message;
 }
@@ -249,7 +251,8 @@ TEST(HecatCheck, ReportsEveryBrokenRowAtOnce) {
     const std::string_view order[] = {"GetTrMnuCustomFilter", "GetTrLblWidth", "GetTrFmtOpacity", "GetTrLblLeft",
                                       "GetTrMnuOpen", "GetTrMnuNew", "GetTrMnuCut", "GetTrMnuCrop", "GetTrDlgMain2",
                                       "GetTrMnuSave", "GetTrMnuGone"};
-    const auto f = he::tool::check(identity, rows, order);
+    const std::string_view fields[] = {"GetTrLblWidth"};
+    const auto f = he::tool::check(identity, rows, order, fields);
     EXPECT_TRUE(found(f, "GetTrLblWidth", "field caption"));
     EXPECT_TRUE(found(f, "GetTrFmtOpacity", "specifiers \"%d %d %%\" where the editor passes \"%d %%\""));
     EXPECT_TRUE(found(f, "GetTrLblLeft", "ends in no mark"));

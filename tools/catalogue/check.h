@@ -19,8 +19,9 @@ struct Finding {
 };
 
 // Checks the identity and catalogue rows against the rules of their texts
-// and against the export list `order`; one finding per broken rule.
+// and against the export list `order`, whose field captions are `fields`;
+// one finding per broken rule.
 std::vector<Finding> check(std::span<const Entry> identity, std::span<const Entry> tables,
-                           std::span<const std::string_view> order);
+                           std::span<const std::string_view> order, std::span<const std::string_view> fields);
 
 }  // namespace he::tool

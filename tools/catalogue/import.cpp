@@ -132,25 +132,20 @@ unsigned byte_at_character(std::string_view text, std::size_t position) {
 bool passes_cheap_rules(const PoFile& po, const PoUnit& unit, const Entry& e, ImportPlan& plan) {
     rules::Message m;
     if (const auto r = rules::first_refused(unit.msgstr); r.found && r.malformed) {
-        // An escape such as \327 gives a byte alone, which is no character.
+        // An escape such as \327 gives a byte alone, which is no character: it is named as the byte.
         char hex[8];
         std::snprintf(hex, sizeof hex, "0x%02X", byte_at_character(unit.msgstr, r.position));
-        m << "holds the byte " << std::string_view(hex) << " that is not UTF-8 at character " << r.position
-          << "; a text may carry only Hebrew letters without points or marks, printable ASCII, the degree sign and line breaks";
+        m << "holds the byte " << std::string_view(hex) << " that is not UTF-8 at character " << r.position << "; save it as UTF-8";
     } else if (r.found) {
-        rules::describe(m << "holds ", r.code_point) << " at character " << r.position
-            << "; a text may carry only Hebrew letters without points or marks, printable ASCII, the degree sign"
-               " and line breaks";
+        rules::describe_refused(m, r, "\\n");
     } else {
         // Every character left has one byte in the module's encoding.
         const std::size_t bytes = to_cp1255(unit.msgstr).size();
-        const Family f = family_of(e);
-        if (bytes > f.longest) {
-            if (f.shortest == 0) rules::describe_bytes(m << "is " << bytes << " bytes; " << rules::article(f.noun) << f.noun << " is ", f);
-            else rules::describe_bytes(m << rules::article(f.noun) << f.noun << " is ", f) << "; this one is " << bytes;
+        if (const Family f = family_of(e); bytes > f.longest) {
+            rules::describe_length(m, bytes, f);
         } else if (unit.msgstr.ends_with("...") || unit.msgstr.starts_with("...")) {
             // As typed, whatever the text's order of runs when stored.
-            m << (unit.msgstr.ends_with("...") ? "ends in" : "begins with") << " an ellipsis" << rules::kAsRead;
+            rules::describe_ellipsis(m, unit.msgstr.ends_with("..."));
         } else if (const std::string found = typed_specifiers(unit.msgstr);
                    is_template(e.name) && specifiers_of(unit.msgstr).find("%?") != std::string::npos) {
             // A % that starts no specifier the editor fills, as typed.
@@ -404,7 +399,7 @@ void check_rows(const PoFile& po, const std::vector<Entry>& rows, const std::map
     for (const auto& [name, at] : changed_where)
         if (const int g = rules::group_of(name); g >= 0) changed_in_group[g].push_back(name);
     std::set<std::string> group_said;
-    for (const auto& f : check(identity_entries(), rows, catalogue_order())) {
+    for (const auto& f : check(identity_entries(), rows, catalogue_order(), field_captions())) {
         const auto w = changed_where.find(f.name);
         const int g = rules::group_of(f.name);
         if (w == changed_where.end() && changed_in_group.count(g) && f.message.starts_with("must read the same as")) {

@@ -180,7 +180,7 @@ int show(const Args& args) {
         const auto& e = *item.entry;
         if (e.name != name) continue;
         // A row the build refuses has no export to show.
-        for (const auto& f : he::tool::check(identity_entries(), table_entries(), catalogue_order()))
+        for (const auto& f : he::tool::check(identity_entries(), table_entries(), catalogue_order(), field_captions()))
             if (!f.advice && f.name == name) {
                 std::fprintf(stderr, "hecat: %s (the build refuses this row)\n", line_of(f).c_str());
                 return 2;
@@ -209,7 +209,8 @@ int check(const Args& args) {
     if (!args.operands.empty()) throw Usage{"check takes no operand"};
     if (const int status = read_tables(served_folder(), false); status != 0) return status;
     auto findings = served().unread;
-    for (auto& f : he::tool::check(identity_entries(), table_entries(), catalogue_order())) findings.push_back(std::move(f));
+    for (auto& f : he::tool::check(identity_entries(), table_entries(), catalogue_order(), field_captions()))
+        findings.push_back(std::move(f));
     std::size_t failed = 0;
     for (const auto& f : findings) {
         failed += !f.advice;
@@ -231,7 +232,7 @@ int export_rows(const Args& args) {
     if (const int status = read_tables(root, false); status != 0) return status;
     if (!served().unread.empty()) return unreadable(served());
     // A text the build refuses is not handed to translators or spreadsheets.
-    for (const auto& finding : he::tool::check(identity_entries(), table_entries(), catalogue_order())) {
+    for (const auto& finding : he::tool::check(identity_entries(), table_entries(), catalogue_order(), field_captions())) {
         if (finding.advice) continue;
         std::fprintf(stderr, "hecat: %s (hecat check lists every finding); nothing exported\n", line_of(finding).c_str());
         return 2;

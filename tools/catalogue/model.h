@@ -48,6 +48,9 @@ const Catalogue& served();
 std::span<const Entry> identity_entries();
 std::span<const Entry> table_entries();
 std::span<const std::string_view> catalogue_order();
+// The names of the served export list between its lines "#begin field
+// captions" and "#end field captions", as cmake/module_def.cmake reads them.
+std::span<const std::string_view> field_captions();
 
 struct Item {
     const Entry* entry;

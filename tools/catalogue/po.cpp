@@ -222,7 +222,7 @@ std::string shared_with(std::string_view name) {
     const int group = rules::group_of(name);
     if (group < 0) return {};
     std::string out;
-    rules::wording::each_item(rules::kSharedTexts[group], ' ', [&](std::string_view other) {
+    rules::each_in_group(group, [&](std::string_view other) {
         if (other != name) out += (out.empty() ? "" : ", ") + std::string(other);
     });
     return out;
@@ -239,7 +239,7 @@ std::string po_export(const std::vector<Item>& items, const PoExport& what) {
     for (const auto& item : items) units += has_unit(*item.entry) ? 1 : 0;
     std::string out = header(what, units);
     const auto paths = menu_paths();
-    const auto fields = rules::field_captions(catalogue_order());
+    const auto fields = field_captions();
     for (const auto& item : items)
         if (has_unit(*item.entry))
             out += unit(*item.entry, paths, std::find(fields.begin(), fields.end(), item.entry->name) != fields.end(), what);

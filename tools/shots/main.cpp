@@ -60,7 +60,7 @@ void dialogs(Index& index) {
     for (const auto& e : he::table_entries())
         if ((drawn_in(e) == he::Control::button || drawn_in(e) == he::Control::dialog) && !e.text.empty()) others.push_back(&e);
     groups.push_back(others);
-    const auto fields = he::rules::field_captions(he::catalogue_order());
+    const auto fields = he::field_captions();
     constexpr std::size_t kPerPicture = 24;
     for (std::size_t g = 0; g < groups.size(); ++g) {
         const bool last_group = g + 1 == groups.size();
