@@ -576,7 +576,7 @@ constexpr void check_equal_texts(std::span<const Entry> identity, std::span<cons
         i = j;
     }
     for (int g = 0; g < static_cast<int>(kSameKeys.size()); ++g) {
-        if (kSameKeys[g].group != g) continue;
+        if (kSameKeys[static_cast<std::size_t>(g)].group != g) continue;
         std::size_t reference = all.size();
         for (std::size_t i = 0; i < all.size(); ++i)
             if (group[i] == g && (reference == all.size() || (all[reference]->open && !all[i]->open))) reference = i;
