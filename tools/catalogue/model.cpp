@@ -2,7 +2,6 @@
 #include "model.h"
 
 #include <algorithm>
-#include <cctype>
 #include <map>
 
 #include "arguments.h"
@@ -15,44 +14,14 @@ Catalogue& slot() {
     return catalogue;
 }
 
-std::vector<std::string_view>& fields_slot() {
-    static std::vector<std::string_view> fields;
-    return fields;
-}
-
-// The names of the catalogue's order that its export list (the file's text
-// as read) marks as field captions.
-std::vector<std::string_view> marked_fields(const Catalogue& c) {
-    const auto list = std::find_if(c.files.begin(), c.files.end(), [](const auto& f) { return f.first == "exports/catalogue.txt"; });
-    std::vector<std::string> marked;
-    bool inside = false;
-    for (std::size_t p = 0; list != c.files.end() && p < list->second.size();) {
-        const std::string& text = list->second;
-        const std::size_t eol = std::min(text.find('\n', p), text.size());
-        std::string_view line(text.data() + p, eol - p);
-        p = eol + 1;
-        while (!line.empty() && std::isspace(static_cast<unsigned char>(line.front()))) line.remove_prefix(1);
-        while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) line.remove_suffix(1);
-        if (line == "#begin field captions" || line == "#end field captions") inside = line.starts_with("#begin");
-        else if (inside && !line.empty() && line.front() != '#') marked.emplace_back(line);
-    }
-    std::vector<std::string_view> fields;
-    for (const auto name : c.order)
-        if (std::find(marked.begin(), marked.end(), name) != marked.end()) fields.push_back(name);
-    return fields;
-}
-
 }  // namespace
 
-void serve(Catalogue catalogue) {
-    slot() = std::move(catalogue);
-    fields_slot() = marked_fields(slot());
-}
+void serve(Catalogue catalogue) { slot() = std::move(catalogue); }
 const Catalogue& served() { return slot(); }
 std::span<const Entry> identity_entries() { return served().identity; }
 std::span<const Entry> table_entries() { return served().rows; }
 std::span<const std::string_view> catalogue_order() { return served().order; }
-std::span<const std::string_view> field_captions() { return fields_slot(); }
+std::span<const std::string_view> field_captions() { return served().fields; }
 
 unsigned ordinal_of(std::string_view name) {
     const auto& names = served().by_ordinal;

@@ -25,6 +25,7 @@ using he::to_utf8;
 struct Catalogue {
     std::vector<Entry> identity, rows;           // rows: table by table, each table in catalogue order
     std::vector<std::string_view> order;         // exports/catalogue.txt
+    std::vector<std::string_view> fields;        // the stretch of it marked as field captions
     std::vector<std::string_view> by_ordinal;    // every exported name: element i has ordinal i + 1
     std::vector<Finding> unread;                 // what the reader cannot read, each at its file:line
     std::vector<std::pair<std::string, std::string>> files;  // every file read (path from the top, content)

@@ -358,20 +358,28 @@ bool exists(const std::string& path) {
 
 // The names exports/catalogue.txt lists, as the build reads it
 // (cmake/module_def.cmake): a name a line, blank lines and # comments passed
-// over; and every exported name by ordinal.
+// over, the names between "#begin field captions" and "#end field captions"
+// the field captions; and every exported name by ordinal.
 void read_order(Catalogue& c, const std::string& path, const std::string& content) {
     constexpr std::string_view identity_top[] = {"GetTrVersion", "GetTrDate", "GetTrTranslation",
                                                  "GetTrCode",    "GetTrLanguage", "GetCompatibility"};
     const auto unread = [&](unsigned line, std::string message) {
         c.unread.push_back({"", std::move(message), path + ":" + std::to_string(line)});
     };
-    unsigned line = 0;
+    unsigned line = 0, fields_from = 0;
     for (std::size_t p = 0; p < content.size();) {
         const auto eol = std::min(content.find('\n', p), content.size());
         std::string_view name(content.data() + p, eol - p);
         p = eol + 1, ++line;
         while (!name.empty() && std::isspace(static_cast<unsigned char>(name.front()))) name.remove_prefix(1);
         while (!name.empty() && std::isspace(static_cast<unsigned char>(name.back()))) name.remove_suffix(1);
+        if (name == "#begin field captions" || name == "#end field captions") {
+            const bool begins = name.starts_with("#begin");
+            if (begins == (fields_from != 0))
+                unread(line, begins ? "the field captions begin again before they end" : "the field captions end where none began");
+            fields_from = begins ? line : 0;
+            continue;
+        }
         if (name.empty() || name.front() == '#') continue;
         const bool word = std::isalpha(static_cast<unsigned char>(name.front())) &&
                           std::all_of(name.begin(), name.end(), [](char ch) { return std::isalnum(static_cast<unsigned char>(ch)) || ch == '_'; });
@@ -379,8 +387,12 @@ void read_order(Catalogue& c, const std::string& path, const std::string& conten
         else if (std::find(c.order.begin(), c.order.end(), name) != c.order.end()) unread(line, std::string(name) + " is listed twice");
         else if (name == "GetTrCharset" || std::find(std::begin(identity_top), std::end(identity_top), name) != std::end(identity_top))
             unread(line, std::string(name) + " is an identity export, not a catalogue entry");
-        else c.order.push_back(c.strings.emplace_back(name));
+        else {
+            c.order.push_back(c.strings.emplace_back(name));
+            if (fields_from != 0) c.fields.push_back(c.order.back());
+        }
     }
+    if (fields_from != 0) unread(fields_from, "the field captions begin here and never end");
     c.by_ordinal.push_back("GetTrCharset");
     c.by_ordinal.insert(c.by_ordinal.end(), c.order.rbegin(), c.order.rend());
     c.by_ordinal.insert(c.by_ordinal.end(), std::begin(identity_top), std::end(identity_top));
