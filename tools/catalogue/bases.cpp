@@ -39,9 +39,7 @@ bool Bases::in_history(const PoUnit& u, const Entry& e) {
     if (u.msgstr.empty()) return false;
     if (!history_) {
         history_.emplace();
-        std::set<std::string> paths;
-        for (const auto& row : table_entries()) paths.emplace(row.file);
-        for (const auto& v : versions_of(root_, std::vector<std::string>(paths.begin(), paths.end()), kHistory)) {
+        for (const auto& v : versions()) {
             const auto file = commits_.file(v.commit, v.path);
             for (auto& [name, text] : file ? row_texts(*file) : std::vector<std::pair<std::string, std::string>>())
                 (*history_)[name].insert(std::move(text));
@@ -70,11 +68,19 @@ std::optional<std::string> Bases::reading(const PoUnit& u, const Entry& e) {
     for (const auto& c : commits)
         if (auto then = at_commit(e, c); matches(then)) return then;
     if (digests.empty()) return std::nullopt;
-    auto changing = changing_.find(e.file);
-    if (changing == changing_.end()) changing = changing_.emplace(e.file, commits_changing(root_, e.file, kHistory)).first;
-    for (const auto& c : changing->second)
-        if (auto then = at_commit(e, c); matches(then)) return then;
+    for (const auto& v : versions())
+        if (v.path == e.file)
+            if (auto then = at_commit(e, v.commit); matches(then)) return then;
     return std::nullopt;
+}
+
+const std::vector<Version>& Bases::versions() {
+    if (!versions_) {
+        std::set<std::string> paths;
+        for (const auto& row : table_entries()) paths.emplace(row.file);
+        versions_ = versions_of(root_, std::vector<std::string>(paths.begin(), paths.end()), kHistory);
+    }
+    return *versions_;
 }
 
 std::optional<std::string> Bases::at_commit(const Entry& e, const std::string& commit) {

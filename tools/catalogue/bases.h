@@ -52,15 +52,18 @@ class Bases {
     // not one the translator typed.
     bool in_history(const PoUnit& u, const Entry& e);
 
-    const std::string& root_;
+    // The versions of the tables the latest kHistory commits that changed
+    // one made, newest first: one git process, asked when first needed.
+    const std::vector<Version>& versions();
+
+    std::string root_;
     std::string fallback_;
     bool recorded_ = false;
     // Every file asked of git at a commit, by "COMMIT:PATH": each asked once,
     // all through one git process.
     CommitFiles commits_;
     std::map<std::string, std::optional<std::string>> files_;
-    // The commits that changed each table, newest first: one git process a table.
-    std::map<std::string, std::vector<std::string>, std::less<>> changing_;
+    std::optional<std::vector<Version>> versions_;
     // The texts each entry had in the latest kHistory commits that changed a
     // table, as stored, by entry; read when a unit without a record first asks.
     std::optional<std::map<std::string, std::set<std::string>>> history_;

@@ -105,18 +105,6 @@ std::vector<std::string> changed_since_commit(const std::string& folder, const s
     return changed;
 }
 
-std::vector<std::string> commits_changing(const std::string& folder, std::string_view path, std::size_t limit) {
-    std::vector<std::string> commits;
-    const auto log = git(folder, {"log", "--format=%H", "-n", std::to_string(limit), "--", std::string(path)});
-    for (std::size_t start = 0; log && start < log->size();) {
-        std::size_t end = log->find('\n', start);
-        if (end == std::string::npos) end = log->size();
-        if (const std::string c = log->substr(start, end - start); hexadecimal(c)) commits.push_back(c);
-        start = end + 1;
-    }
-    return commits;
-}
-
 std::vector<Version> versions_of(const std::string& folder, const std::vector<std::string>& paths, std::size_t limit) {
     std::vector<std::string> arguments{"log", "--format=commit %H", "--name-only", "--no-renames", "-n", std::to_string(limit), "--"};
     arguments.insert(arguments.end(), paths.begin(), paths.end());

@@ -1,6 +1,6 @@
 // The checkout whose tables hecat serves, and what git knows of it: the
 // commit it stands at, the files changed since, a file as a commit had it,
-// and the commits that changed it.
+// and the versions of files its commits made.
 #pragma once
 
 #include <sys/types.h>
@@ -31,10 +31,6 @@ std::string head_commit(const std::string& folder);
 // the repository at `folder` stands at, or are not in it; none where git
 // cannot say.
 std::vector<std::string> changed_since_commit(const std::string& folder, const std::vector<std::string>& paths);
-
-// The commits of the repository at `folder` that changed `path`, newest
-// first, at most `limit` of them; none where git cannot say.
-std::vector<std::string> commits_changing(const std::string& folder, std::string_view path, std::size_t limit);
 
 // A file as one commit had it: the commit and the path from the repository's top.
 struct Version {
