@@ -11,7 +11,10 @@
 
 namespace he::tool {
 
-Bases::Bases(const PoFile& po, const std::string& root) : root_(root), fallback_(po.commit), commits_(root) {
+Bases::Bases(const Catalogue& c, const PoFile& po, const std::string& root) : root_(root), fallback_(po.commit), commits_(root) {
+    std::set<std::string> tables;
+    for (const auto& row : c.rows) tables.emplace(row.file);
+    tables_.assign(tables.begin(), tables.end());
     // The commit most units record with their own text, which travels
     // with the units whatever tool refreshed the file.
     std::map<std::string, std::size_t> counts;
@@ -75,11 +78,7 @@ std::optional<std::string> Bases::reading(const PoUnit& u, const Entry& e) {
 }
 
 const std::vector<Version>& Bases::versions() {
-    if (!versions_) {
-        std::set<std::string> paths;
-        for (const auto& row : table_entries()) paths.emplace(row.file);
-        versions_ = versions_of(root_, std::vector<std::string>(paths.begin(), paths.end()), kHistory);
-    }
+    if (!versions_) versions_ = versions_of(root_, tables_, kHistory);
     return *versions_;
 }
 

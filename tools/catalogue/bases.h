@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "checkout.h"
+#include "model.h"
 #include "po.h"
 #include "table.h"
 
@@ -26,7 +27,8 @@ namespace he::tool {
 // is asked too.
 class Bases {
   public:
-    Bases(const PoFile& po, const std::string& root);
+    // `c` is the catalogue as read from the tables under `root`.
+    Bases(const Catalogue& c, const PoFile& po, const std::string& root);
 
     // The digests of the text `e` had at export; empty where nothing says.
     std::vector<std::string> of(const PoUnit& u, const Entry& e);
@@ -57,6 +59,7 @@ class Bases {
     const std::vector<Version>& versions();
 
     std::string root_;
+    std::vector<std::string> tables_;  // the tables' files, from the top of the checkout
     std::string fallback_;
     bool recorded_ = false;
     // Every file asked of git at a commit, by "COMMIT:PATH": each asked once,

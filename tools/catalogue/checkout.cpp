@@ -1,4 +1,4 @@
-// The checkout hecat serves, as git knows it (checkout.h). git runs without
+// The checkout hecat reads, as git knows it (checkout.h). git runs without
 // a shell, on the folder named, whatever repository the environment names
 // and whatever programs the checkout's settings name.
 #include "checkout.h"
@@ -82,7 +82,7 @@ bool is_checkout_top(const std::string& folder) {
     return ::stat((folder + "/src/catalogue/tables.inc").c_str(), &st) == 0;
 }
 
-std::string served_folder() { return is_checkout_top(".") ? "." : checkout_folder(); }
+std::string tables_folder() { return is_checkout_top(".") ? "." : checkout_folder(); }
 
 std::string head_commit(const std::string& folder) {
     auto commit = git(folder, {"rev-parse", "--verify", "HEAD"});

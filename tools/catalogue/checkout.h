@@ -1,4 +1,4 @@
-// The checkout whose tables hecat serves, and what git knows of it: the
+// The checkout whose tables hecat reads, and what git knows of it: the
 // commit it stands at, the files changed since, a file as a commit had it,
 // and the versions of files its commits made.
 #pragma once
@@ -21,7 +21,7 @@ bool is_checkout_top(const std::string& folder);
 
 // The checkout whose tables hecat reads: the current folder where it is a
 // checkout's top, else the checkout this hecat was built from.
-std::string served_folder();
+std::string tables_folder();
 
 // The commit the repository at `folder` stands at, or "unknown" where git
 // cannot say (no git, no repository there).

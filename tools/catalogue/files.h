@@ -36,7 +36,7 @@ std::string file_identity(int fd);
 // never replaced, and a FIFO that no program reads from is refused after a
 // short wait. `--output FILE` is written through here, so it follows a link
 // wherever it leads, but for a FILE inside `checkout` (the checkout hecat
-// serves, or "" for none) whose link, or a folder's on the way, leads out of
+// reads, or "" for none) whose link, or a folder's on the way, leads out of
 // it: that is refused, since a checkout's links are its committers' choice,
 // not the user's. Returns "cannot write PATH: why", or "" when it was written.
 std::string write_file(const std::string& path, const std::string& content, const std::string& checkout = {});

@@ -29,9 +29,9 @@ std::string where(const PoFile& po, const PoUnit& u) {
     return u.line == 0 ? po.path : po.path + ":" + std::to_string(u.line);
 }
 
-std::map<std::string_view, const Entry*> entries_by_name() {
+std::map<std::string_view, const Entry*> entries_by_name(const Catalogue& c) {
     std::map<std::string_view, const Entry*> entries;
-    for (const auto& e : table_entries()) entries[e.name] = &e;
+    for (const auto& e : c.rows) entries[e.name] = &e;
     return entries;
 }
 
@@ -242,9 +242,10 @@ std::optional<std::string> new_text(const PoFile& po, const PoUnit& unit, const 
 // Entries whose units the file lacks: named, unless the file is a subset on
 // purpose. A unit made obsolete (#~) whose entry the tables hold is named as
 // such; units of entries the tables no longer hold are passed over.
-void missing_units(const PoFile& po, const std::map<std::string, std::string>& seen, const ImportOptions& options, ImportPlan& plan) {
+void missing_units(const Catalogue& c, const PoFile& po, const std::map<std::string, std::string>& seen,
+                   const ImportOptions& options, ImportPlan& plan) {
     std::size_t missing = 0;
-    const auto entries = entries_by_name();
+    const auto entries = entries_by_name(c);
     std::set<std::string> named;
     for (const auto& u : po.obsolete) {
         const auto it = entries.find(u.context);
@@ -256,7 +257,7 @@ void missing_units(const PoFile& po, const std::map<std::string, std::string>& s
                                      where(po, u)});
     }
     const bool short_of_export = po.exported_units != 0 && po.units.size() < po.exported_units;
-    for (const auto& e : table_entries()) {
+    for (const auto& e : c.rows) {
         if (!has_unit(e) || seen.count(std::string(e.name)) || named.count(std::string(e.name))) continue;
         ++missing;
         if (short_of_export && !options.partial)
@@ -271,10 +272,9 @@ void missing_units(const PoFile& po, const std::map<std::string, std::string>& s
 }
 
 // The new UTF-8 text of each entry the file changes, by its place in the tables.
-std::map<std::size_t, std::string> changes(const PoFile& po, Bases& bases, const ImportOptions& options, ImportPlan& plan,
-                                           std::map<std::string, std::string>& seen) {
-    const auto tables = table_entries();
-    const auto entries = entries_by_name();
+std::map<std::size_t, std::string> changes(const Catalogue& c, const PoFile& po, Bases& bases, const ImportOptions& options,
+                                           ImportPlan& plan, std::map<std::string, std::string>& seen) {
+    const auto entries = entries_by_name(c);
     std::map<std::size_t, std::string> changed;
     for (const auto& unit : po.units) {
         ++plan.units;
@@ -293,10 +293,10 @@ std::map<std::size_t, std::string> changes(const PoFile& po, Bases& bases, const
         } else if (unit.fuzzy || unit.msgstr.empty()) {
             plan.skipped.push_back({unit.context, unit.fuzzy ? "fuzzy: skipped" : "not translated: skipped", where(po, unit)});
         } else if (auto text = new_text(po, unit, *e, bases, options, plan)) {
-            changed[static_cast<std::size_t>(e - tables.data())] = std::move(*text);
+            changed[static_cast<std::size_t>(e - c.rows.data())] = std::move(*text);
         }
     }
-    missing_units(po, seen, options, plan);
+    missing_units(c, po, seen, options, plan);
     return changed;
 }
 
@@ -344,14 +344,15 @@ void mark_fuzzy(UnitState& s, const PoUnit& u, bool both, const std::string& tod
              "\". This file's text is kept and marked fuzzy: settle it, then remove the fuzzy mark.";
 }
 
-// Each unit of the file as it stands against `rows`, the tables as they are
-// or will be: the state `updated_po` and a refreshed file write. `settled`
-// names units whose conflict the import settled for the tables.
-std::map<std::string, UnitState, std::less<>> unit_states(const PoFile& po, Bases& bases, std::span<const Entry> rows,
-                                                          bool after_import, const std::set<std::string>& settled) {
+// Each unit of the file as it stands against `rows`, the tables of `c` as
+// they are or will be: the state `updated_po` and a refreshed file write.
+// `settled` names units whose conflict the import settled for the tables.
+std::map<std::string, UnitState, std::less<>> unit_states(const Catalogue& c, const PoFile& po, Bases& bases,
+                                                          std::span<const Entry> rows, bool after_import,
+                                                          const std::set<std::string>& settled) {
     std::map<std::string_view, const Entry*> entries;
     for (const auto& e : rows) entries[e.name] = &e;
-    const auto before = entries_by_name();
+    const auto before = entries_by_name(c);
     std::map<std::string, UnitState, std::less<>> states;
     for (const auto& u : po.units) {
         const auto it = entries.find(u.context);
@@ -383,11 +384,11 @@ std::map<std::string, UnitState, std::less<>> unit_states(const PoFile& po, Base
     return states;
 }
 
-// Every rule of the build on the catalogue as the import would leave it
+// Every rule of the build on the catalogue `c` as the import would leave it
 // (`rows`, with the file's texts in); a finding on a text the file changes
 // names the unit's line in the file.
-void check_rows(const PoFile& po, const std::vector<Entry>& rows, const std::map<std::size_t, std::string>& changed,
-                ImportPlan& plan) {
+void check_rows(const Catalogue& c, const PoFile& po, const std::vector<Entry>& rows,
+                const std::map<std::size_t, std::string>& changed, ImportPlan& plan) {
     std::map<std::string_view, std::string> changed_where;
     for (const auto& [i, text] : changed)
         for (const auto& u : po.units)
@@ -399,7 +400,7 @@ void check_rows(const PoFile& po, const std::vector<Entry>& rows, const std::map
     for (const auto& [name, at] : changed_where)
         if (const int g = rules::group_of(name); g >= 0) changed_in_group[g].push_back(name);
     std::set<std::string> group_said;
-    for (const auto& f : check(identity_entries(), rows, catalogue_order(), field_captions())) {
+    for (const auto& f : check(c.identity, rows, c.order, c.fields)) {
         const auto w = changed_where.find(f.name);
         const int g = rules::group_of(f.name);
         if (w == changed_where.end() && changed_in_group.count(g) && f.message.starts_with("must read the same as")) {
@@ -418,9 +419,9 @@ void check_rows(const PoFile& po, const std::vector<Entry>& rows, const std::map
     }
 }
 
-// The file itself, brought up to the tables as the import leaves them
-// (`rows`): written with them, unless it is no regular file.
-void refresh_file(const PoFile& po, const std::string& root, Bases& bases, const std::vector<Entry>& rows,
+// The file itself, brought up to the tables of `c` as the import leaves
+// them (`rows`): written with them, unless it is no regular file.
+void refresh_file(const Catalogue& c, const PoFile& po, const std::string& root, Bases& bases, const std::vector<Entry>& rows,
                   const ImportOptions& options, ImportPlan& plan) {
     std::set<std::string> settled;
     if (options.prefer_tables)
@@ -428,14 +429,14 @@ void refresh_file(const PoFile& po, const std::string& root, Bases& bases, const
             if (n.message.ends_with("(--prefer-tables)")) settled.insert(n.name);
     const bool dated = records_commit(po);
     PoExport refreshed{.revision = dated ? HE_REVISION : "", .revised = dated ? po_date_now() : "", .commit = dated ? head_commit(root) : "",
-                       .states = unit_states(po, bases, rows, true, settled), .obsolete = po.obsolete, .header = po.header};
+                       .states = unit_states(c, po, bases, rows, true, settled), .obsolete = po.obsolete, .header = po.header};
     // The units of the file, carrying today's comments and the texts the
     // import changes.
     std::vector<Item> present;
-    for (const auto& item : items())
+    for (const auto& item : items(c))
         for (const auto& e : rows)
             if (refreshed.states.count(item.entry->name) && e.name == item.entry->name) present.push_back({&e, item.ordinal});
-    const std::string content = po_export(present, refreshed);
+    const std::string content = po_export(c, present, refreshed);
     struct stat st {};
     if (content == po.text) return;
     if (::stat(po.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
@@ -448,11 +449,11 @@ void refresh_file(const PoFile& po, const std::string& root, Bases& bases, const
 // text it took from the tables where the file had another or none, those
 // whose text it kept though the tables read otherwise, those it leaves
 // fuzzy; and the units it keeps obsolete (#~).
-std::string update_summary(const PoFile& po, const PoExport& what) {
+std::string update_summary(const Catalogue& c, const PoFile& po, const PoExport& what) {
     std::map<std::string_view, const PoUnit*> file;
     for (const auto& u : po.units) file.emplace(u.context, &u);
     std::size_t units = 0, taken = 0, kept = 0, fuzzy = 0;
-    for (const auto& item : items()) {
+    for (const auto& item : items(c)) {
         const Entry& e = *item.entry;
         if (!has_unit(e)) continue;
         ++units;
@@ -501,40 +502,38 @@ ImportPlan sorted(const PoFile& po, ImportPlan plan) {
 
 }  // namespace
 
-ImportPlan plan_import(const PoFile& po, const std::string& root, const ImportOptions& options) {
+ImportPlan plan_import(const Catalogue& c, const PoFile& po, const std::string& root, const ImportOptions& options) {
     ImportPlan plan;
     for (const auto& e : po.errors) plan.findings.push_back(read_error(po, e));
     plan.unlisted = po.unkept_errors;
     std::map<std::string, std::string> seen;  // by entry, where its unit is
     // One reading of git's history for the import and the file it refreshes.
-    Bases bases(po, root);
-    const auto changed = changes(po, bases, options, plan, seen);
-    const auto tables = table_entries();
-    std::vector<Entry> rows(tables.begin(), tables.end());
+    Bases bases(c, po, root);
+    const auto changed = changes(c, po, bases, options, plan, seen);
+    std::vector<Entry> rows = c.rows;
     std::vector<std::string> cp1255;
     cp1255.reserve(changed.size());
     for (const auto& [i, text] : changed) {
         rows[i].utf8 = text;
         rows[i].text = cp1255.emplace_back(to_cp1255(text));
     }
-    check_rows(po, rows, changed, plan);
+    check_rows(c, po, rows, changed, plan);
     plan.changed = changed.size();
     if (!plan.findings.empty()) return sorted(po, std::move(plan));
     if (!changed.empty()) rewrite_files(rows, changed, root, plan);
-    refresh_file(po, root, bases, rows, options, plan);
+    refresh_file(c, po, root, bases, rows, options, plan);
     return sorted(po, std::move(plan));
 }
 
-Updated updated_po(const PoFile& po, const std::string& root, const std::string& commit) {
-    const auto tables = table_entries();
+Updated updated_po(const Catalogue& c, const PoFile& po, const std::string& root, const std::string& commit) {
     const bool dated = records_commit(po);
-    Bases bases(po, root);
+    Bases bases(c, po, root);
     PoExport what{.revision = dated ? HE_REVISION : "", .revised = dated ? po_date_now() : "", .commit = dated ? commit : "",
-                  .states = unit_states(po, bases, tables, false, {}), .obsolete = po.obsolete, .header = po.header};
-    const auto entries = entries_by_name();
+                  .states = unit_states(c, po, bases, c.rows, false, {}), .obsolete = po.obsolete, .header = po.header};
+    const auto entries = entries_by_name(c);
     for (const auto& u : po.units)
         if (!entries.count(u.context) || !has_unit(*entries.at(u.context))) what.obsolete.push_back(u);
-    return {po_export(items(), what), update_summary(po, what)};
+    return {po_export(c, items(c), what), update_summary(c, po, what)};
 }
 
 }  // namespace he::tool

@@ -40,15 +40,15 @@ struct ImportPlan {
     std::string po_not_refreshed;  // why the PO file is left as it was, where it is
 };
 
-// What importing `po` into the tables under the repository folder `root`
-// changes: every rule of the build is applied to the catalogue as it would
+// What importing `po` into the catalogue `c`, read from the tables under the
+// repository folder `root`, changes: every rule of the build is applied to the catalogue as it would
 // be, and the rows of the changed entries are rewritten in their files (and
 // in tests/data/texts.txt for quoted ones). A unit the translator left as
 // exported keeps the table's text, even where the table changed since; a
 // unit changed in both is a conflict. Writes nothing.
-ImportPlan plan_import(const PoFile& po, const std::string& root, const ImportOptions& options = {});
+ImportPlan plan_import(const Catalogue& c, const PoFile& po, const std::string& root, const ImportOptions& options = {});
 
-// The file brought up to today's tables the way msgmerge brings a file up to
+// The file brought up to today's tables (`c`, read under `root`) the way msgmerge brings a file up to
 // a new template, but three ways: a unit the translator did not change takes
 // today's text; one changed in the file only keeps it; one changed on both
 // sides (or with no record) keeps the file's text, marked fuzzy, with the
@@ -62,6 +62,6 @@ ImportPlan plan_import(const PoFile& po, const std::string& root, const ImportOp
 struct Updated {
     std::string content, summary;
 };
-Updated updated_po(const PoFile& po, const std::string& root, const std::string& commit);
+Updated updated_po(const Catalogue& c, const PoFile& po, const std::string& root, const std::string& commit);
 
 }  // namespace he::tool

@@ -102,7 +102,7 @@ int unreadable(const Catalogue& c) {
 // once what an interrupted import left is finished or undone. An import
 // keeps the lock until hecat ends (`hold`); the other commands let it go
 // once the tables are read. Returns 0, or 2 once it said why not.
-int read_tables(const std::string& root, bool hold) {
+int read_tables(const std::string& root, bool hold, Catalogue& catalogue) {
     if (!is_checkout_top(root)) {
         std::fprintf(stderr, "hecat: no tables here, nor in %s, the checkout hecat was built from: run it from a checkout's top folder\n",
                      root.c_str());
@@ -115,20 +115,27 @@ int read_tables(const std::string& root, bool hold) {
         std::fprintf(stderr, "hecat: %s\n", why.c_str());
         return 2;
     }
-    serve(read_catalogue(root));
+    catalogue = read_catalogue(root);
     if (!hold) unlock_folder();
     return 0;
 }
 
+// The same for a command that needs every row: 2 once it said what the
+// reader could not read.
+int read_every_row(const std::string& root, bool hold, Catalogue& catalogue) {
+    if (const int status = read_tables(root, hold, catalogue); status != 0) return status;
+    return catalogue.unread.empty() ? 0 : unreadable(catalogue);
+}
+
 // To --output when given, else to standard output (checked when hecat ends);
-// never through a link that leads out of the checkout hecat serves.
+// never through a link that leads out of the checkout hecat reads.
 int write_output(const std::string& content, const std::map<std::string, std::string>& options) {
     const auto it = options.find("--output");
     if (it == options.end()) {
         std::fwrite(content.data(), 1, content.size(), stdout);
         return 0;
     }
-    if (const std::string why = write_file(it->second, content, served_folder()); !why.empty()) {
+    if (const std::string why = write_file(it->second, content, tables_folder()); !why.empty()) {
         std::fprintf(stderr, "hecat: %s\n", why.c_str());
         return 2;
     }
@@ -143,10 +150,10 @@ int list(const Args& args) {
         for (const auto& f : he::kFamilies) families += (families.empty() ? " " : ", ") + std::string(f.name);
         throw Usage{"no family " + family->second + "; the families are" + families};
     }
-    if (const int status = read_tables(served_folder(), false); status != 0) return status;
-    if (!served().unread.empty()) return unreadable(served());
+    Catalogue catalogue;
+    if (const int status = read_every_row(tables_folder(), false, catalogue); status != 0) return status;
     std::string out;
-    for (const auto& item : items()) {
+    for (const auto& item : items(catalogue)) {
         const auto& e = *item.entry;
         if (family != args.options.end() && e.family != family->second) continue;
         if (pattern != args.options.end() && fnmatch(pattern->second.c_str(), std::string(e.name).c_str(), 0) != 0) continue;
@@ -174,13 +181,13 @@ int show(const Args& args) {
             throw Usage{"--max takes a whole number from " + std::to_string(INT_MIN) + " to " + std::to_string(INT_MAX)};
         max_len = static_cast<int>(v);
     }
-    if (const int status = read_tables(served_folder(), false); status != 0) return status;
-    if (!served().unread.empty()) return unreadable(served());
-    for (const auto& item : items()) {
+    Catalogue catalogue;
+    if (const int status = read_every_row(tables_folder(), false, catalogue); status != 0) return status;
+    for (const auto& item : items(catalogue)) {
         const auto& e = *item.entry;
         if (e.name != name) continue;
         // A row the build refuses has no export to show.
-        for (const auto& f : he::tool::check(identity_entries(), table_entries(), catalogue_order(), field_captions()))
+        for (const auto& f : he::tool::check(catalogue))
             if (!f.advice && f.name == name) {
                 std::fprintf(stderr, "hecat: %s (the build refuses this row)\n", line_of(f).c_str());
                 return 2;
@@ -207,16 +214,17 @@ int show(const Args& args) {
 
 int check(const Args& args) {
     if (!args.operands.empty()) throw Usage{"check takes no operand"};
-    if (const int status = read_tables(served_folder(), false); status != 0) return status;
-    auto findings = served().unread;
-    for (auto& f : he::tool::check(identity_entries(), table_entries(), catalogue_order(), field_captions()))
+    Catalogue catalogue;
+    if (const int status = read_tables(tables_folder(), false, catalogue); status != 0) return status;
+    auto findings = catalogue.unread;
+    for (auto& f : he::tool::check(catalogue))
         findings.push_back(std::move(f));
     std::size_t failed = 0;
     for (const auto& f : findings) {
         failed += !f.advice;
         std::printf("%s\n", line_of(f).c_str());
     }
-    std::printf("%zu entries checked, %zu findings, %zu warnings\n", items().size(), failed, findings.size() - failed);
+    std::printf("%zu entries checked, %zu findings, %zu warnings\n", items(catalogue).size(), failed, findings.size() - failed);
     return failed == 0 ? 0 : 1;
 }
 
@@ -228,16 +236,16 @@ int export_rows(const Args& args) {
         throw Usage{"export needs --format json, csv, po or pot"};
     const std::string& f = format->second;
     if (args.options.count("--no-commit") && f != "po" && f != "pot") throw Usage{"--no-commit is for --format po or pot"};
-    const std::string root = served_folder();
-    if (const int status = read_tables(root, false); status != 0) return status;
-    if (!served().unread.empty()) return unreadable(served());
+    const std::string root = tables_folder();
+    Catalogue catalogue;
+    if (const int status = read_every_row(root, false, catalogue); status != 0) return status;
     // A text the build refuses is not handed to translators or spreadsheets.
-    for (const auto& finding : he::tool::check(identity_entries(), table_entries(), catalogue_order(), field_captions())) {
+    for (const auto& finding : he::tool::check(catalogue)) {
         if (finding.advice) continue;
         std::fprintf(stderr, "hecat: %s (hecat check lists every finding); nothing exported\n", line_of(finding).c_str());
         return 2;
     }
-    if (f != "po" && f != "pot") return write_output(f == "json" ? json_export(items()) : csv_export(items()), args.options);
+    if (f != "po" && f != "pot") return write_output(f == "json" ? json_export(items(catalogue)) : csv_export(items(catalogue)), args.options);
     // A PO file records the commit of the checkout whose tables it holds and
     // its date, and says so where the files read differ from it; the copies
     // kept in the repository record neither.
@@ -246,11 +254,11 @@ int export_rows(const Args& args) {
                 .commit = copy ? "" : head_commit(root)};
     if (!po.commit.empty() && po.commit != "unknown") {
         std::vector<std::string> paths;
-        for (const auto& [path, content] : served().files) paths.push_back(path);
+        for (const auto& [path, content] : catalogue.files) paths.push_back(path);
         for (const auto& path : changed_since_commit(root, paths))
             po.tables += (po.tables.empty() ? "modified since " + po.commit + ": " : ", ") + path;
     }
-    return write_output(po_export(items(), po), args.options);
+    return write_output(po_export(catalogue, items(catalogue), po), args.options);
 }
 
 // Prints an import's findings, notes or changes, one a line.
@@ -279,8 +287,8 @@ int import_po(const Args& args) {
         std::fprintf(stderr, "hecat: run hecat import from the repository's top folder (where src/catalogue/tables.inc is)\n");
         return 2;
     }
-    if (const int status = read_tables(".", true); status != 0) return status;
-    if (!served().unread.empty()) return unreadable(served());
+    Catalogue catalogue;
+    if (const int status = read_every_row(".", true, catalogue); status != 0) return status;
     const PoFile po = po_read(path);
     if (!po.warning.empty()) std::fprintf(stderr, "hecat: warning: %s\n", visible(po.warning).c_str());
     if (!po.units.empty() && std::none_of(po.units.begin(), po.units.end(), [](const PoUnit& u) { return !u.bases.empty(); }) &&
@@ -290,7 +298,7 @@ int import_po(const Args& args) {
                     "since cannot be told from the file's\n", path.c_str());
     const ImportOptions options{args.options.count("--prefer-file") > 0, args.options.count("--prefer-tables") > 0,
                                 args.options.count("--change-quoted") > 0, args.options.count("--partial") > 0};
-    const auto plan = plan_import(po, ".", options);
+    const auto plan = plan_import(catalogue, po, ".", options);
     if (!plan.findings.empty()) {
         // The first findings say what is wrong; a binary or foreign file would give thousands.
         constexpr std::size_t kShown = 20;
@@ -312,8 +320,8 @@ int import_po(const Args& args) {
         return 0;
     }
     // An edit saved since the tables or the file were read stops the import: it is never overwritten.
-    const auto unchanged = [&po] {
-        std::string why = changed_since_read(served(), ".");
+    const auto unchanged = [&po, &catalogue] {
+        std::string why = changed_since_read(catalogue, ".");
         if (why.empty()) why = changed_since_read(po);
         return why.empty() ? why : why + " (saved while the import ran)";
     };
@@ -341,12 +349,12 @@ int update_po(const Args& args) {
         return 2;
     }
     if (!po.warning.empty()) std::fprintf(stderr, "hecat: warning: %s\n", visible(po.warning).c_str());
-    const std::string root = served_folder();
-    if (const int status = read_tables(root, false); status != 0) return status;
-    if (!served().unread.empty()) return unreadable(served());
+    const std::string root = tables_folder();
+    Catalogue catalogue;
+    if (const int status = read_every_row(root, false, catalogue); status != 0) return status;
     std::map<std::string, std::string> options = args.options;
     options.emplace("--output", path);
-    const Updated updated = updated_po(po, root, head_commit(root));
+    const Updated updated = updated_po(catalogue, po, root, head_commit(root));
     if (const int status = write_output(updated.content, options); status != 0) return status;
     std::printf("%s: %s\n", options.at("--output").c_str(), updated.summary.c_str());
     return 0;
@@ -354,11 +362,11 @@ int update_po(const Args& args) {
 
 int preview(const Args& args) {
     if (!args.operands.empty()) throw Usage{"preview takes no operand"};
-    if (const int status = read_tables(served_folder(), false); status != 0) return status;
-    if (!served().unread.empty()) return unreadable(served());
+    Catalogue catalogue;
+    if (const int status = read_every_row(tables_folder(), false, catalogue); status != 0) return status;
     if (args.options.count("--terminal")) {
         if (args.options.count("--output")) throw Usage{"--terminal writes to the terminal, not to --output"};
-        return write_output(terminal_preview(items()), args.options);
+        return write_output(terminal_preview(items(catalogue)), args.options);
     }
     // Links to the pictures ./dev shots made, relative to the page.
     std::map<std::string, std::string> pictures;
@@ -373,7 +381,7 @@ int preview(const Args& args) {
         }
         pictures = *found;
     }
-    return write_output(html_preview(items(), pictures), args.options);
+    return write_output(html_preview(catalogue, pictures), args.options);
 }
 
 int run(int argc, char** argv) {

@@ -7,35 +7,18 @@
 #include "arguments.h"
 
 namespace he::tool {
-namespace {
-
-Catalogue& slot() {
-    static Catalogue catalogue;
-    return catalogue;
+unsigned ordinal_of(const Catalogue& c, std::string_view name) {
+    const auto it = std::find(c.by_ordinal.begin(), c.by_ordinal.end(), name);
+    return it == c.by_ordinal.end() ? 0 : static_cast<unsigned>(it - c.by_ordinal.begin()) + 1;
 }
 
-}  // namespace
-
-void serve(Catalogue catalogue) { slot() = std::move(catalogue); }
-const Catalogue& served() { return slot(); }
-std::span<const Entry> identity_entries() { return served().identity; }
-std::span<const Entry> table_entries() { return served().rows; }
-std::span<const std::string_view> catalogue_order() { return served().order; }
-std::span<const std::string_view> field_captions() { return served().fields; }
-
-unsigned ordinal_of(std::string_view name) {
-    const auto& names = served().by_ordinal;
-    const auto it = std::find(names.begin(), names.end(), name);
-    return it == names.end() ? 0 : static_cast<unsigned>(it - names.begin()) + 1;
-}
-
-std::vector<Item> items() {
+std::vector<Item> items(const Catalogue& c) {
     std::map<std::string_view, const Entry*> rows;
-    for (const auto& e : table_entries()) rows[e.name] = &e;
+    for (const auto& e : c.rows) rows[e.name] = &e;
     std::vector<Item> out;
-    for (const auto& e : identity_entries()) out.push_back({&e, ordinal_of(e.name)});
-    for (auto name : catalogue_order())
-        if (const auto it = rows.find(name); it != rows.end()) out.push_back({it->second, ordinal_of(name)});
+    for (const auto& e : c.identity) out.push_back({&e, ordinal_of(c, e.name)});
+    for (auto name : c.order)
+        if (const auto it = rows.find(name); it != rows.end()) out.push_back({it->second, ordinal_of(c, name)});
     return out;
 }
 

@@ -38,20 +38,8 @@ struct Catalogue {
     Catalogue& operator=(const Catalogue&) = delete;
 };
 
-// The catalogue the functions below work on: hecat reads it from the
-// checkout it serves at the start of each command.
-void serve(Catalogue catalogue);
-const Catalogue& served();
-
-// The served catalogue's identity rows, catalogue rows (table by table) and
-// export list. (hecat does not link the tables compiled into the DLL: these
-// hide he::identity_entries() and the like inside he::tool.)
-std::span<const Entry> identity_entries();
-std::span<const Entry> table_entries();
-std::span<const std::string_view> catalogue_order();
-// The names of the served export list between its lines "#begin field
-// captions" and "#end field captions", as cmake/module_def.cmake reads them.
-std::span<const std::string_view> field_captions();
+// Every finding of the build's rules on the catalogue (check.h).
+inline std::vector<Finding> check(const Catalogue& c) { return check(c.identity, c.rows, c.order, c.fields); }
 
 struct Item {
     const Entry* entry;
@@ -61,10 +49,11 @@ struct Item {
 // The identity exports, then the catalogue in catalogue order, each with the
 // ordinal the numbering rule gives it. Names of the export list without a
 // row are left out (the check reports them).
-std::vector<Item> items();
+std::vector<Item> items(const Catalogue& catalogue);
 
-// The ordinal the export table gives a name, or 0 for a name it does not hold.
-unsigned ordinal_of(std::string_view name);
+// The ordinal the catalogue's export table gives a name, or 0 for a name it
+// does not hold.
+unsigned ordinal_of(const Catalogue& catalogue, std::string_view name);
 
 // The family of a row (families.inc).
 Family family_of(const Entry& e);
@@ -93,6 +82,6 @@ struct MenuNode {
     const Entry* entry;
     std::vector<MenuNode> items;
 };
-std::vector<MenuNode> menu_tree(std::span<const Entry> rows = table_entries());
+std::vector<MenuNode> menu_tree(std::span<const Entry> rows);
 
 }  // namespace he::tool

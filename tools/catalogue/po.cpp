@@ -52,9 +52,9 @@ std::string describe_rules(const Entry& e, bool field_caption) {
 }
 
 // Where each menu caption stands: "File menu", "File menu > Import", "opens the File menu".
-std::map<std::string_view, std::string> menu_paths() {
+std::map<std::string_view, std::string> menu_paths(std::span<const Entry> rows) {
     std::map<std::string_view, std::string> paths;
-    for (const auto& menu : menu_tree()) {
+    for (const auto& menu : menu_tree(rows)) {
         const std::string top = std::string(split_gloss(*menu.entry).first) + " menu";
         for (const auto& item : menu.items) {
             paths[item.entry->name] = top;
@@ -234,12 +234,12 @@ bool records_commit(const PoFile& po) {
     });
 }
 
-std::string po_export(const std::vector<Item>& items, const PoExport& what) {
+std::string po_export(const Catalogue& c, const std::vector<Item>& items, const PoExport& what) {
     std::size_t units = 0;
     for (const auto& item : items) units += has_unit(*item.entry) ? 1 : 0;
     std::string out = header(what, units);
-    const auto paths = menu_paths();
-    const auto fields = field_captions();
+    const auto paths = menu_paths(c.rows);
+    const auto& fields = c.fields;
     for (const auto& item : items)
         if (has_unit(*item.entry))
             out += unit(*item.entry, paths, std::find(fields.begin(), fields.end(), item.entry->name) != fields.end(), what);

@@ -82,11 +82,12 @@ struct PoExport {
 // The date and time now, as a PO header writes one ("2026-05-05 10:00+0300").
 std::string po_date_now();
 
-// One PO file (or template) of every catalogue entry with wording. Line
+// One PO file (or template) of every entry of `items` with wording. Line
 // breaks are written \n, as translators' tools write them. Each unit's
-// comments say where the editor shows the text, its rules, and the entries
-// that must read the same with it.
-std::string po_export(const std::vector<Item>& items, const PoExport& what);
+// comments say where the editor shows the text (its place in the menus of
+// the catalogue `c`), its rules, and the entries that must read the same
+// with it.
+std::string po_export(const Catalogue& c, const std::vector<Item>& items, const PoExport& what);
 
 // No PO file of this catalogue comes near this size; a larger one is refused
 // before it is read into memory.

@@ -150,9 +150,10 @@ filterRows();
 )";
 
 // The menus as the editor's menu tree: a table per menu, submenus indented.
-std::string menu_tables(const std::map<std::string_view, const Item*>& by_name, const Pictures& pictures) {
+std::string menu_tables(std::span<const Entry> rows, const std::map<std::string_view, const Item*>& by_name,
+                        const Pictures& pictures) {
     std::string out;
-    for (const auto& menu : menu_tree()) {
+    for (const auto& menu : menu_tree(rows)) {
         out += "<h3>" + escape_html(to_utf8(menu.entry->text)) + " <span class=\"meta\">" + std::string(menu.entry->name) + "</span></h3>\n";
         out += kTableHead + row(*by_name.at(menu.entry->name), false, pictures);
         for (const auto& item : menu.items) {
@@ -166,7 +167,8 @@ std::string menu_tables(const std::map<std::string_view, const Item*>& by_name, 
 
 }  // namespace
 
-std::string html_preview(const std::vector<Item>& items, const Pictures& pictures) {
+std::string html_preview(const Catalogue& c, const Pictures& pictures) {
+    const auto items = he::tool::items(c);
     std::map<std::string_view, const Item*> by_name;
     std::map<std::string_view, std::vector<const Item*>> by_family;
     std::vector<std::string_view> families;
@@ -187,7 +189,7 @@ std::string html_preview(const std::vector<Item>& items, const Pictures& picture
         out += "<section class=\"family\" data-family=\"" + name + "\"><h2 id=\"" + name + "\">" + name + " (" +
                std::to_string(by_family[family].size()) + ")</h2>\n";
         if (family_of(*by_family[family].front()->entry).control == Control::menu) {
-            out += menu_tables(by_name, pictures) + "</section>\n";
+            out += menu_tables(c.rows, by_name, pictures) + "</section>\n";
             continue;
         }
         out += kTableHead;

@@ -12,8 +12,9 @@
 
 namespace he::tool {
 
-// `pictures` links entries to pictures of them in real controls (./dev shots).
-std::string html_preview(const std::vector<Item>& items, const std::map<std::string, std::string>& pictures = {});
+// The page of every entry of the catalogue; `pictures` links entries to
+// pictures of them in real controls (./dev shots).
+std::string html_preview(const Catalogue& c, const std::map<std::string, std::string>& pictures = {});
 
 // The visual order of every line a reader sees, templates filled.
 std::string terminal_preview(const std::vector<Item>& items);
