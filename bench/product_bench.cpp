@@ -69,7 +69,7 @@ struct Floors {
     Export whole, half, whole_jump, half_jump;
 };
 const Floors kFloors[] = {
-#define HE_ROW(Name, Family, Open, Text, English)                                                             \
+#define HE_ROW(Name, Family, Quoted, Text, English)                                                           \
     {&floor_copy<Text, he::cp1255::text<Text>().size()>, &floor_copy<Text, he::cp1255::text<Text>().size() / 2>, \
      &floor_jump<Text, he::cp1255::text<Text>().size()>, &floor_jump<Text, he::cp1255::text<Text>().size() / 2>},
 #define HE_TABLE_identity

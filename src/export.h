@@ -2,7 +2,7 @@
 //
 // Tables are files of rows, one row per entry, in catalogue order, each with
 // its English beside it so a reviewer and a translator's tool can judge it:
-//   FIXED(Name, "text", "English")  the editor's own wording, quoted as it stands
+//   QUOTED(Name, "text", "English") the editor's own wording, quoted as it stands
 //   OPEN(Name, "text", "English")   wording written for this module
 // Texts are UTF-8; line breaks are written "\r", double quotes "\"".
 //
@@ -31,17 +31,17 @@ using HeExport = char* HE_WINAPI (*)(char* Buffer, int MaxLen);
 // held to the rules by the builds of the DLLs and by hecat check, and the
 // rules cost most of the compiler's time.
 #if defined(HE_NO_RULES)
-#define HE_CHECK_ROW(Name, Family, Open, Text, English)
+#define HE_CHECK_ROW(Name, Family, Quoted, Text, English)
 #else
-#define HE_CHECK_ROW(Name, Family, Open, Text, English)                                                   \
+#define HE_CHECK_ROW(Name, Family, Quoted, Text, English)                                                 \
     static_assert(he::rules::passes<he::rules::row_verdict(                                                \
-                      he::Entry{#Name, Family, he::cp1255::text<Text>(), he::cp1255::literal(Text), English, Open, \
+                      he::Entry{#Name, Family, he::cp1255::text<Text>(), he::cp1255::literal(Text), English, Quoted, \
                                 he::source_file(__FILE__), __LINE__},                                     \
                       he::kFieldCaptions)>());
 #endif
 
-#define HE_EXPORT(Name, Family, Open, Text, English)                                                 \
-    HE_CHECK_ROW(Name, Family, Open, Text, English)                                                  \
+#define HE_EXPORT(Name, Family, Quoted, Text, English)                                               \
+    HE_CHECK_ROW(Name, Family, Quoted, Text, English)                                                \
     extern "C" char* HE_WINAPI Name(char* Buffer, int MaxLen) {                                      \
         constexpr auto text = he::cp1255::text<Text>();                                               \
         if constexpr (text.empty()) /* only the zero byte: nothing to share, nothing to jump to */   \

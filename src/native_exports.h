@@ -6,7 +6,7 @@
 
 #include "export.h"
 
-#define HE_ROW(Name, Family, Open, Text, English) extern "C" char* HE_WINAPI Name(char* Buffer, int MaxLen);
+#define HE_ROW(Name, Family, Quoted, Text, English) extern "C" char* HE_WINAPI Name(char* Buffer, int MaxLen);
 #define HE_TABLE_identity
 #define HE_ALL_TABLES
 #include "catalogue/tables.inc"
@@ -19,7 +19,7 @@ struct NamedExport {
 };
 
 inline constexpr NamedExport kNativeExports[] = {
-#define HE_ROW(Name, Family, Open, Text, English) {#Name, &Name},
+#define HE_ROW(Name, Family, Quoted, Text, English) {#Name, &Name},
 #define HE_TABLE_identity
 #define HE_ALL_TABLES
 #include "catalogue/tables.inc"

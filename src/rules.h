@@ -298,7 +298,7 @@ constexpr void check_family(const Entry& e, const Family& f, bool field_caption,
         const bool batch_result = allowed(e.name, Allow::result_mark) && t.ends_with(" !");
         fail(has(":.?!", first) && !batch_result, [&](Message& m) { m << a << f.noun << " begins with no mark" << kAsRead; });
     }
-    if (!e.open) return;
+    if (e.quoted) return;
     const auto written = [&](Message& m) -> Message& { return m << a << f.noun << " written for this module "; };
     fail(f.wording == Wording::letters && !std::all_of(t.begin(), t.end(), [](char c) { return c == ' ' || hebrew_letter(c); }),
          [&](Message& m) { written(m) << "is " << describe_wording(f.wording); });
@@ -373,8 +373,8 @@ constexpr void check_entry(const Entry& e, bool field_caption, Report&& report) 
     }
     check_every_text(e, *family, fail);
     check_family(e, *family, field_caption, fail);
-    if (e.open) check_conventions(e, fail);
-    wording::check_row<Message>(e.name, e.family, e.utf8, e.open, [&](bool advice, auto&& write) {
+    if (!e.quoted) check_conventions(e, fail);
+    wording::check_row<Message>(e.name, e.family, e.utf8, e.quoted, [&](bool advice, auto&& write) {
         Message m;
         m.advice = advice;
         write(m);
@@ -541,8 +541,8 @@ constexpr void check_named_beside(std::span<const Entry> identity, std::span<con
 }
 
 // Equal texts: only the entries of one group of catalogue/same_texts.inc may
-// read the same, and every entry of a group reads as its first row carried
-// over as it stands (else its first row). Calls fail(entry, write) for each finding.
+// read the same, and every entry of a group reads as its first quoted row
+// (else its first row). Calls fail(entry, write) for each finding.
 template <class Fail>
 constexpr void check_equal_texts(std::span<const Entry> identity, std::span<const Entry> tables, Fail&& fail) {
     std::vector<const Entry*> all;
@@ -559,15 +559,15 @@ constexpr void check_equal_texts(std::span<const Entry> identity, std::span<cons
         std::size_t j = i + 1;
         while (j < texts.size() && texts[j].key == texts[i].key) ++j;
         const auto& first = *all[texts[i].index];
-        bool one_group = group[texts[i].index] >= 0, any_open = false;
+        bool one_group = group[texts[i].index] >= 0, any_written = false;
         for (std::size_t k = i; k < j; ++k) {
             one_group = one_group && group[texts[k].index] == group[texts[i].index];
-            any_open = any_open || all[texts[k].index]->open;
+            any_written = any_written || !all[texts[k].index]->quoted;
         }
         // Name the wording written for this module, which is the one a translator changes.
         for (std::size_t k = i; j - i > 1 && !one_group && k < j; ++k) {
             const Entry& e = *all[texts[k].index];
-            if ((any_open ? !e.open : k + 1 != j) || e.text != first.text) continue;
+            if ((any_written ? e.quoted : k + 1 != j) || e.text != first.text) continue;
             fail(e, [&](Message& m) {
                 m << "reads the same as another entry; entries with this text:";
                 for (std::size_t x = i; x < j; ++x) m << " " << all[texts[x].index]->name;
@@ -579,7 +579,7 @@ constexpr void check_equal_texts(std::span<const Entry> identity, std::span<cons
         if (kSameKeys[static_cast<std::size_t>(g)].group != g) continue;
         std::size_t reference = all.size();
         for (std::size_t i = 0; i < all.size(); ++i)
-            if (group[i] == g && (reference == all.size() || (all[reference]->open && !all[i]->open))) reference = i;
+            if (group[i] == g && (reference == all.size() || (!all[reference]->quoted && all[i]->quoted))) reference = i;
         for (std::size_t i = 0; i < all.size(); ++i) {
             if (group[i] != g || all[i]->text == all[reference]->text) continue;
             fail(*all[i], [&](Message& m) {
@@ -613,8 +613,9 @@ constexpr void check_catalogue(std::span<const Entry> identity, std::span<const 
 // ---------------------------------------------------------------------------
 // How the build applies the rules
 
-// The first finding, as "file:line: Name: message"; empty when there is none.
-struct First {
+// A report that keeps the first finding the build refuses (advice passes),
+// as "file:line: Name: message"; empty when there is none.
+struct FirstRefusal {
     Message message;
     constexpr void operator()(const Entry& e, const Message& m) {
         if (message.size != 0 || m.advice) return;
@@ -625,14 +626,14 @@ struct First {
 
 // `fields`: the field captions, as the export list marks them.
 consteval Message row_verdict(const Entry& e, std::span<const std::string_view> fields) {
-    First first;
+    FirstRefusal first;
     check_entry(e, std::find(fields.begin(), fields.end(), e.name) != fields.end(), first);
     return first.message;
 }
 
 consteval Message catalogue_verdict(std::span<const Entry> identity, std::span<const Entry> tables,
                                     std::span<const std::string_view> order) {
-    First first;
+    FirstRefusal first;
     check_catalogue(identity, tables, order, first);
     return first.message;
 }

@@ -14,7 +14,7 @@ struct Entry {
     std::string_view text;    // the Windows-1255 bytes the export delivers
     std::string_view utf8;    // the same text as written in the table
     std::string_view gloss;   // the English meaning, every row
-    bool open = false;        // wording written for this module, not carried over
+    bool quoted = false;      // the editor's own wording, quoted as it stands; else written for this module
     std::string_view file;    // where the row is written, from the repository's top
     unsigned line = 0;
 };

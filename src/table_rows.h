@@ -10,8 +10,8 @@
 
 namespace he {
 
-#define HE_ENTRY(Name, Family, Open, Text, English) \
-    {#Name, Family, he::cp1255::text<Text>(), he::cp1255::literal(Text), English, Open, he::source_file(__FILE__), __LINE__},
+#define HE_ENTRY(Name, Family, Quoted, Text, English) \
+    {#Name, Family, he::cp1255::text<Text>(), he::cp1255::literal(Text), English, Quoted, he::source_file(__FILE__), __LINE__},
 
 inline constexpr Entry kIdentityRows[] = {
 #define HE_ROW HE_ENTRY

@@ -268,11 +268,11 @@ constexpr bool governs(std::string_view family, std::string_view row_family) {
 // for what is reported but does not stop the build; write(Message&) says
 // what is wrong and what is expected.
 template <class Message, class Fail>
-constexpr void check_row(std::string_view name, std::string_view family, std::string_view utf8, bool open, Fail&& fail) {
+constexpr void check_row(std::string_view name, std::string_view family, std::string_view utf8, bool quoted, Fail&& fail) {
     const Named named_by = rules_naming(name);
-    if (!open && named_by.from == named_by.to) return;  // carried over and named by no rule
+    if (quoted && named_by.from == named_by.to) return;  // quoted and named by no rule
     const Words text = words_of(utf8);
-    const auto others = open ? others_held(text) : std::array<std::string_view, std::size(kTerms)>{};
+    const auto others = !quoted ? others_held(text) : std::array<std::string_view, std::size(kTerms)>{};
     std::size_t rule = 0;
     for (const Term& t : kTerms) {
         const bool named = named_by(rule);

@@ -23,7 +23,7 @@ compile() {
     if [ "$2" = catalogue ]; then
         unit=$copy/src/catalogue_check.cpp
     else
-        printf '#define HE_ROW(Name, Family, Open, Text, English) HE_EXPORT(Name, Family, Open, Text, English)\n#define HE_TABLE_%s\n#include "catalogue/tables.inc"\n' "$2" >"$unit"
+        printf '#define HE_ROW(Name, Family, Quoted, Text, English) HE_EXPORT(Name, Family, Quoted, Text, English)\n#define HE_TABLE_%s\n#include "catalogue/tables.inc"\n' "$2" >"$unit"
         header=(-Winvalid-pch -include "$work/export_pch.h")
     fi
     derive "$copy" >"$copy.log" 2>&1 &&
@@ -45,9 +45,9 @@ broken() {
     local case=$1 file=$2 entry=$3 text=$4 rule=$5 unit=${6:-}
     copy_sources "$case"
     NEW="$text" ONLY="${unit:-$entry}" perl -i -pe '
-        if (/^(FIXED|OPEN)\((\w+),/) {
+        if (/^(QUOTED|OPEN)\((\w+),/) {
             $blank = $ENV{ONLY} ne "catalogue" && $2 ne $ENV{ONLY};
-            s/^((?:FIXED|OPEN)\('"$entry"',\s*)"(?:[^"\\]|\\.)*"/$1"$ENV{NEW}"/;
+            s/^((?:QUOTED|OPEN)\('"$entry"',\s*)"(?:[^"\\]|\\.)*"/$1"$ENV{NEW}"/;
         }
         if ($blank) { $blank = !/\)\s*$/; $_ = "\n"; }  # a row ends with its ")"
         ' "$work/$case/$file"

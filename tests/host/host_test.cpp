@@ -137,7 +137,7 @@ bool expected_text(const he::test::Expected& e, std::string& text) {
         return true;
     }
     for (const auto& entry : he::table_entries())
-        if (entry.name == e.name && entry.open) {
+        if (entry.name == e.name && !entry.quoted) {
             text = std::string(entry.text);
             return true;
         }

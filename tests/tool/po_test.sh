@@ -86,12 +86,12 @@ import --change-quoted "$work/edited.po"
 ok "the edited import succeeds" [ "$status" -eq 0 ] || cat "$work/out"
 ok "menu caption stored" grep -qF 'OPEN(GetTrMnuNew,                "קובץ חדש",' "$work/repo/src/catalogue/menus.inc"
 ok "field caption stored with its colon first" grep -qF 'OPEN(GetTrLblHeight,               ": גובה התמונה",' "$work/repo/src/catalogue/labels.inc"
-ok "closing mark stored first" grep -qF 'FIXED(GetTrDlgBatch1,   "! אין קבצים לעיבוד",' "$work/repo/src/catalogue/messages.inc"
+ok "closing mark stored first" grep -qF 'QUOTED(GetTrDlgBatch1,  "! אין קבצים לעיבוד",' "$work/repo/src/catalogue/messages.inc"
 ok "quoted text changed in texts.txt too" grep -qxF 'GetTrDlgBatch1 "! אין קבצים לעיבוד"' "$work/repo/tests/data/texts.txt"
 ok "multi-line message, a line a literal" grep -qxF '      "פעולה זו אינה תומכת בעיבוד אצווה.\r"' "$work/repo/src/catalogue/messages.inc"
 ok "its second line untouched" grep -qxF '      "! רק התמונה הראשונה אוחזרה",' "$work/repo/src/catalogue/messages.inc"
 ok "template with two kinds of argument" grep -qxF '      "שם הקובץ : %s\r"' "$work/repo/src/catalogue/templates.inc"
-ok "numbered arguments stored in the editor's order" grep -qF 'FIXED(GetTrDlgPrint1,   "! הרוחב חייב להיות בין %f לבין %f",' "$work/repo/src/catalogue/messages.inc"
+ok "numbered arguments stored in the editor's order" grep -qF 'QUOTED(GetTrDlgPrint1,  "! הרוחב חייב להיות בין %f לבין %f",' "$work/repo/src/catalogue/messages.inc"
 ok "exactly the edited rows changed" [ "$(diff -r "$work/before" "$work/repo" | grep -c '^>')" -eq 10 ]
 
 # Bad files: a finding per line naming the entry, and no file changed.
@@ -424,7 +424,7 @@ cp "$work/he.po" "$work/r.po"
 edit "$work/r.po" GetTrDlgBatch1 'שורה\rשנייה !'
 sed -i 's/\\n/\\r/g' "$work/r.po"
 import --change-quoted "$work/r.po"
-ok "an older file's \\r still imports" grep -qF 'FIXED(GetTrDlgBatch1,   "שורה\r! שנייה",' "$work/repo/src/catalogue/messages.inc"
+ok "an older file's \\r still imports" grep -qF 'QUOTED(GetTrDlgBatch1,  "שורה\r! שנייה",' "$work/repo/src/catalogue/messages.inc"
 fresh
 printf '\xEF\xBB\xBF' | cat - "$work/he.po" >"$work/bom.po"
 edit "$work/bom.po" GetTrMnuNew "קובץ חדש"

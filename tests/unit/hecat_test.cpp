@@ -50,8 +50,8 @@ TEST(HecatTables, TheReaderReadsWhatTheCompilerBuilds) {
         ASSERT_EQ(files.size(), built.size());
         for (std::size_t i = 0; i < built.size(); ++i) {
             const Entry &a = files[i], &b = built[i];
-            EXPECT_EQ(std::tie(a.name, a.family, a.text, a.utf8, a.gloss, a.open, a.file, a.line),
-                      std::tie(b.name, b.family, b.text, b.utf8, b.gloss, b.open, b.file, b.line))
+            EXPECT_EQ(std::tie(a.name, a.family, a.text, a.utf8, a.gloss, a.quoted, a.file, a.line),
+                      std::tie(b.name, b.family, b.text, b.utf8, b.gloss, b.quoted, b.file, b.line))
                 << "row " << i << ", " << b.name;
         }
     };
@@ -69,7 +69,7 @@ TEST(HecatTables, WhatTheReaderCannotReadIsAFindingAtItsLine) {
     const struct {
         std::string_view table, finding;  // finding: "line: what it says", empty where all is read
     } cases[] = {
-        {"// rows\n#if !defined(FIXED) || !defined(OPEN)\n#error \"alone\"\n#endif\n"
+        {"// rows\n#if !defined(QUOTED) || !defined(OPEN)\n#error \"alone\"\n#endif\n"
          "OPEN(GetTrMnuNew, /* joined */ \"\\101\\x42\\u05D0\"\n     \"\\r\\\"\\\\\", \"New\")\n", ""},
         {"#define OPEN(a, b, c)\n", "1: cannot be read: a preprocessor line hecat does not read"},
         {"OPEN(GetTrMnuOpen, \"\\x100\", \"Open\")\n", "1: cannot be read: a hexadecimal escape beyond a byte"},
@@ -109,14 +109,14 @@ TEST(HecatTables, WhatTheReaderCannotReadIsAFindingAtItsLine) {
     std::filesystem::remove_all(top);
 }
 
-// A table as the preprocessor reads it, printed again as rows: FIXED and OPEN
+// A table as the preprocessor reads it, printed again as rows: QUOTED and OPEN
 // defined as themselves, so that g++ -E gives each row's arguments once it
 // has passed over comments and directives, joined lines and, with
 // -trigraphs, read the trigraphs as a compiler in an ISO mode does. Nothing
 // where it refuses the table.
 std::optional<std::string> preprocessed(const std::filesystem::path& table, bool trigraphs) {
     const std::string command = std::string("g++ -E -P -x c++ -std=c++20 ") + (trigraphs ? "-trigraphs " : "") +
-                                "'-DFIXED(N,T,E)=FIXED(N,T,E)' '-DOPEN(N,T,E)=OPEN(N,T,E)' '" + table.string() + "' 2>/dev/null";
+                                "'-DQUOTED(N,T,E)=QUOTED(N,T,E)' '-DOPEN(N,T,E)=OPEN(N,T,E)' '" + table.string() + "' 2>/dev/null";
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) return std::nullopt;
     std::string out;
@@ -131,36 +131,37 @@ struct Snippet {
     std::string_view rewritten = "";  // where not empty, GetTrA's text as an import writes it into the table
 };
 const Snippet kHostileSnippets[] = {
-    {"FIXED(GetTrA, \"a\", \"A\") // why\rFIXED(GetTrB, \"b\", \"B\")\n", "menus.inc:1: cannot be read: a CR not followed by LF"},
-    {"FIXED(GetTrA, \"a\", \"A\\rB\rC\")\n", "menus.inc:1: cannot be read: a CR not followed by LF"},
-    {"FIXED(GetTrA, \"a\", \"A\") // why \\\nFIXED(GetTrB, \"b\", \"B\")\n", "menus.inc:1: cannot be read: a backslash at the end"},
-    {"// why \\ \t\nFIXED(GetTrA, \"a\", \"A\")\n", "menus.inc:1: cannot be read: a backslash at the end"},
-    {"\nFIXED(GetTrA, \"a\\\r\nb\", \"A\")\n", "menus.inc:2: cannot be read: a backslash at the end"},
-    {"// why?\?/\nFIXED(GetTrA, \"a\", \"A\")\n", "menus.inc:1: cannot be read: the trigraph ?\?/"},
-    {"FIXED(GetTrA, \"a?\?!\", \"A\")\n", "menus.inc:1: cannot be read: the trigraph ?\?!"},
-    {"FIXED(GetTrA, \"a?\\?!?\\?\", \"A??\")\n", ""},
-    {"#if !defined(FIXED) || !defined(OPEN)\n#error \"alone\"\n#endif /* the guard */ // its end\nFIXED(GetTrA, \"a\", \"A\")\n", ""},
-    {"#if !defined(FIXED) || !defined(OPEN)\n#error \"alone\"\n/*\n#endif\n*/\n#endif\nOPEN(GetTrA, \"a\", \"A\")\n", ""},
-    {"#if !defined(FIXED) || !defined(OPEN)\n#error \"alone\"\n#else\nFIXED(GetTrA, \"a\", \"A\")\n#endif\n", "menus.inc:3: cannot be read: inside the guard"},
-    {"#if !defined(FIXED) || !defined(OPEN)\n#error \"alone\" /*\n#endif\n*/\n#endif\nFIXED(GetTrA, \"a\", \"A\")\n", "menus.inc:2: cannot be read: inside the guard"},
-    {"#if !defined(FIXED) || !defined(OPEN)\n#endif FIXED(GetTrA, \"a\", \"A\")\n", "menus.inc:2: cannot be read: text after #endif"},
-    {"#if !defined(FIXED) || !defined(OPEN)\n#endif /* spans\n */ FIXED(GetTrA, \"a\", \"A\")\n", "menus.inc:2: cannot be read: text after #endif"},
-    {"#line 40\nFIXED(GetTrA, \"a\", \"A\")\n", "menus.inc:1: cannot be read: a preprocessor line hecat does not read"},
-    {"%:if 0\nFIXED(GetTrA, \"a\", \"A\")\n%:endif\n", "menus.inc:1: cannot be read: not a row"},
-    {"FIXED(GetTrA, \"a\", \"A\") #if 0\n#endif\n", "menus.inc:1: cannot be read: a # after other text"},
-    {"/* FIXED(GetTrA, \"a\", \"A\") */ OPEN(GetTrB, \"b // /*\" /* \"c\" */, \"B\") // FIXED(GetTrC, \"c\", \"C\")\n", ""},
-    {"// why\r\nFIXED(GetTrA, \"a\\r\"\r\n      \"b\", \"A\\rB\") // note\r\n", ""},
-    {"FIXED(GetTrA, \"a\", \"A\\nB\")\n", "menus.inc:1: cannot be read: a line break in the English"},
-    {"FIXED(GetTrA, \"a\", \"A\\rB\")\n", "menus.inc:1: cannot be read: a line break in the English"},
-    {"FIXED(GetTrA, \"a\\rb\", \"A\\015B\")\n", "menus.inc:1: cannot be read: a line break in the English"},
-    {"FIXED(GetTrA, \"a\", \"A\")\n", "", "", "?\?=?\?/?\?\?!?\?"},
-    {"FIXED(GetTrA,\n      \"a\\r\"\n      \"b\", \"A\\rB\")\n", "", "", "a?\?\r?!?\?-"},
-    {"FIXED(GetTrA, \"a\", \"A\")\n", "tables.inc:1: a line hecat does not read", "#if 0\n#define FAMILY \"menus\"\n#include \"catalogue/menus.inc\"\n#endif\n"},
-    {"FIXED(GetTrA, \"a\", \"A\")\n", "tables.inc:2: a line hecat does not read", "#define FAMILY \"menus\"\n#include \"catalogue/menus.inc\" // x\n"},
-    {"FIXED(GetTrA, \"a\", \"A\")\n", "tables.inc:2: FAMILY \"menus\" where the #if around it reads another table",
+    {"QUOTED(GetTrA, \"a\", \"A\") // why\rQUOTED(GetTrB, \"b\", \"B\")\n", "menus.inc:1: cannot be read: a CR not followed by LF"},
+    {"QUOTED(GetTrA, \"a\", \"A\\rB\rC\")\n", "menus.inc:1: cannot be read: a CR not followed by LF"},
+    {"QUOTED(GetTrA, \"a\", \"A\") // why \\\nQUOTED(GetTrB, \"b\", \"B\")\n", "menus.inc:1: cannot be read: a backslash at the end"},
+    {"// why \\ \t\nQUOTED(GetTrA, \"a\", \"A\")\n", "menus.inc:1: cannot be read: a backslash at the end"},
+    {"\nQUOTED(GetTrA, \"a\\\r\nb\", \"A\")\n", "menus.inc:2: cannot be read: a backslash at the end"},
+    {"// why?\?/\nQUOTED(GetTrA, \"a\", \"A\")\n", "menus.inc:1: cannot be read: the trigraph ?\?/"},
+    {"QUOTED(GetTrA, \"a?\?!\", \"A\")\n", "menus.inc:1: cannot be read: the trigraph ?\?!"},
+    {"QUOTED(GetTrA, \"a?\\?!?\\?\", \"A??\")\n", ""},
+    {"#if !defined(QUOTED) || !defined(OPEN)\n#error \"alone\"\n#endif /* the guard */ // its end\nQUOTED(GetTrA, \"a\", \"A\")\n", ""},
+    {"#if !defined(QUOTED) || !defined(OPEN)\n#error \"alone\"\n/*\n#endif\n*/\n#endif\nOPEN(GetTrA, \"a\", \"A\")\n", ""},
+    {"#if !defined(QUOTED) || !defined(OPEN)\n#error \"alone\"\n#else\nQUOTED(GetTrA, \"a\", \"A\")\n#endif\n", "menus.inc:3: cannot be read: inside the guard"},
+    {"#if !defined(QUOTED) || !defined(OPEN)\n#error \"alone\" /*\n#endif\n*/\n#endif\nQUOTED(GetTrA, \"a\", \"A\")\n", "menus.inc:2: cannot be read: inside the guard"},
+    {"#if !defined(QUOTED) || !defined(OPEN)\n#endif QUOTED(GetTrA, \"a\", \"A\")\n", "menus.inc:2: cannot be read: text after #endif"},
+    {"#if !defined(QUOTED) || !defined(OPEN)\n#endif /* spans\n */ QUOTED(GetTrA, \"a\", \"A\")\n", "menus.inc:2: cannot be read: text after #endif"},
+    {"#line 40\nQUOTED(GetTrA, \"a\", \"A\")\n", "menus.inc:1: cannot be read: a preprocessor line hecat does not read"},
+    {"%:if 0\nQUOTED(GetTrA, \"a\", \"A\")\n%:endif\n", "menus.inc:1: cannot be read: not a row"},
+    {"QUOTED(GetTrA, \"a\", \"A\") #if 0\n#endif\n", "menus.inc:1: cannot be read: a # after other text"},
+    {"/* QUOTED(GetTrA, \"a\", \"A\") */ OPEN(GetTrB, \"b // /*\" /* \"c\" */, \"B\") // QUOTED(GetTrC, \"c\", \"C\")\n", ""},
+    {"// why\r\nQUOTED(GetTrA, \"a\\r\"\r\n      \"b\", \"A\\rB\") // note\r\n", ""},
+    {"FIXED(GetTrA, \"a\", \"A\")\n", "menus.inc:1: cannot be read: not a row"},  // no longer a row macro
+    {"QUOTED(GetTrA, \"a\", \"A\\nB\")\n", "menus.inc:1: cannot be read: a line break in the English"},
+    {"QUOTED(GetTrA, \"a\", \"A\\rB\")\n", "menus.inc:1: cannot be read: a line break in the English"},
+    {"QUOTED(GetTrA, \"a\\rb\", \"A\\015B\")\n", "menus.inc:1: cannot be read: a line break in the English"},
+    {"QUOTED(GetTrA, \"a\", \"A\")\n", "", "", "?\?=?\?/?\?\?!?\?"},
+    {"QUOTED(GetTrA,\n      \"a\\r\"\n      \"b\", \"A\\rB\")\n", "", "", "a?\?\r?!?\?-"},
+    {"QUOTED(GetTrA, \"a\", \"A\")\n", "tables.inc:1: a line hecat does not read", "#if 0\n#define FAMILY \"menus\"\n#include \"catalogue/menus.inc\"\n#endif\n"},
+    {"QUOTED(GetTrA, \"a\", \"A\")\n", "tables.inc:2: a line hecat does not read", "#define FAMILY \"menus\"\n#include \"catalogue/menus.inc\" // x\n"},
+    {"QUOTED(GetTrA, \"a\", \"A\")\n", "tables.inc:2: FAMILY \"menus\" where the #if around it reads another table",
      "#if defined(HE_ALL_TABLES) || defined(HE_TABLE_buttons)\n#define FAMILY \"menus\"\n#include \"catalogue/menus.inc\"\n#endif\n"},
-    {"FIXED(GetTrA, \"a\", \"A\")\n", "tables.inc:1: a CR not followed by LF", "#define FAMILY \"menus\"\r#include \"catalogue/menus.inc\"\n"},
-    {"FIXED(GetTrA, \"a\", \"A\")\n", "tables.inc:2: a backslash at the end", "#define FAMILY \"menus\"\n#include \\\n\"catalogue/menus.inc\"\n"},
+    {"QUOTED(GetTrA, \"a\", \"A\")\n", "tables.inc:1: a CR not followed by LF", "#define FAMILY \"menus\"\r#include \"catalogue/menus.inc\"\n"},
+    {"QUOTED(GetTrA, \"a\", \"A\")\n", "tables.inc:2: a backslash at the end", "#define FAMILY \"menus\"\n#include \\\n\"catalogue/menus.inc\"\n"},
 };
 
 // Each snippet the reader either refuses, with a finding at its line, or
@@ -174,7 +175,7 @@ TEST(HecatTables, TheReaderReadsAsThePreprocessorOrRefuses) {
     std::ofstream(top / "exports/catalogue.txt") << "GetTrA\n";
     const auto rows = [](const he::tool::Catalogue& c) {
         std::vector<std::tuple<std::string_view, std::string_view, std::string_view, bool>> out;
-        for (const auto& e : c.rows) out.emplace_back(e.name, e.utf8, e.gloss, e.open);
+        for (const auto& e : c.rows) out.emplace_back(e.name, e.utf8, e.gloss, e.quoted);
         return out;
     };
     for (const auto& c : kHostileSnippets) {
@@ -210,6 +211,15 @@ TEST(HecatTables, TheReaderReadsAsThePreprocessorOrRefuses) {
     std::filesystem::remove_all(top);
 }
 
+// A table as a commit of its history wrote it, its quoted rows named FIXED
+// as up to release 1.3, is read row for row where hecat asks git for an
+// earlier text.
+TEST(HecatTables, AnEarlierCommitsTableIsReadWithItsQuotedRows) {
+    const std::string earlier = "#if !defined(FIXED) || !defined(OPEN)\n#error \"alone\"\n#endif\n"
+                          "FIXED(GetTrA, \"a\", \"A\")\nOPEN(GetTrB, \"b\", \"B\")\n";
+    EXPECT_EQ(he::tool::row_texts(earlier), (std::vector<std::pair<std::string, std::string>>{{"GetTrA", "a"}, {"GetTrB", "b"}}));
+}
+
 // A warning (an advised term) is a warning here as in the build and the
 // import: only what they refuse fails.
 TEST(HecatCheck, TheCatalogueHasNoFinding) {
@@ -225,10 +235,10 @@ bool found(const std::vector<he::tool::Finding>& findings, std::string_view name
 }
 
 // A row as the tables would give it, from its Windows-1255 bytes.
-Entry row(std::string_view name, std::string_view family, std::string_view text, bool open = false) {
+Entry row(std::string_view name, std::string_view family, std::string_view text, bool written = false) {
     static std::list<std::string> utf8;
     Entry e{};
-    e.name = name, e.family = family, e.text = text, e.utf8 = utf8.emplace_back(he::to_utf8(text)), e.open = open;
+    e.name = name, e.family = family, e.text = text, e.utf8 = utf8.emplace_back(he::to_utf8(text)), e.quoted = !written;
     return e;
 }
 

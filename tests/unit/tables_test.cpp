@@ -75,7 +75,7 @@ TEST(Tables, TextsAreTheExpectedOnes) {
                 ADD_FAILURE() << want.name << " has no row";
                 continue;
             }
-            EXPECT_EQ(it->second->open, want.open) << want.name << ": open wording in one place, given in the other";
+            EXPECT_EQ(it->second->quoted, !want.open) << want.name << ": quoted in one place, written for this module in the other";
             if (!want.open) {
                 EXPECT_EQ(he::test::difference(it->second->text, want.bytes), "")
                     << "tests/data/texts.txt:" << want.line << ": " << want.name << " (" << it->second->file << ":"

@@ -230,11 +230,11 @@ std::optional<std::string> new_text(const PoFile& po, const PoUnit& unit, const 
                                  where(po, unit)});
         return std::nullopt;
     }
-    if (!e.open && !options.change_quoted) {
+    if (e.quoted && !options.change_quoted) {
         plan.findings.push_back({unit.context, "quoted from the editor's own catalogue; --change-quoted changes it", where(po, unit)});
         return std::nullopt;
     }
-    if (!e.open) plan.notes.push_back({unit.context, "quoted text changed (--change-quoted)", where(po, unit)});
+    if (e.quoted) plan.notes.push_back({unit.context, "quoted text changed (--change-quoted)", where(po, unit)});
     plan.changes.push_back({unit.context, quote(now) + " becomes " + quote(unit.msgstr), where(po, unit)});
     return stored;
 }
@@ -319,7 +319,7 @@ void rewrite_files(const std::vector<Entry>& rows, const std::map<std::size_t, s
         std::string* table = file(std::string(e.file));
         if (table && !rewrite_row(*table, e.name, text))
             plan.findings.push_back({std::string(e.name), "its row was not found in " + std::string(e.file), ""});
-        if (e.open) continue;
+        if (!e.quoted) continue;
         std::string* expected = file("tests/data/texts.txt");
         if (expected && !rewrite_expected(*expected, e.name, text))
             plan.findings.push_back({std::string(e.name), "its line was not found in tests/data/texts.txt", ""});

@@ -42,7 +42,7 @@ std::string describe_rules(const Entry& e, bool field_caption) {
     const Family f = family_of(e);
     rules::Message bytes;
     std::string out = std::string(rules::describe_bytes(bytes, f).view()) + " (a Hebrew letter is one byte)";
-    if (e.open && f.wording != Wording::any) out += "; " + std::string(rules::describe_wording(f.wording));
+    if (!e.quoted && f.wording != Wording::any) out += "; " + std::string(rules::describe_wording(f.wording));
     if (f.ends == Ends::bare)
         out += field_caption ? "; the caption and a colon after it, no other colon" : "; no colon first, no closing mark";
     if (!f.degree_sign) out += "; no degree sign";
@@ -168,8 +168,8 @@ std::string unit(const Entry& e, const std::map<std::string_view, std::string>& 
     const auto extracted = [&out](const std::string& text) { out += "#. " + visible(text) + "\n"; };
     extracted(describe_place(e, menu_paths) + ".");
     extracted(describe_rules(e, field_caption) + ".");
-    extracted(e.open ? "Written for this module."
-                     : "Quoted from the editor's own catalogue: change it only deliberately (hecat import --change-quoted).");
+    extracted(e.quoted ? "Quoted from the editor's own catalogue: change it only deliberately (hecat import --change-quoted)."
+                       : "Written for this module.");
     if (reading.front() == ' ' || reading.back() == ' ')
         extracted(std::string("The blank at the ") + (reading.front() == ' ' ? "start" : "end") +
                   " is deliberate: the editor's own text has it.");

@@ -62,11 +62,11 @@ std::string row(const Item& item, bool templated, const Pictures& pictures, bool
     const std::string utf8 = to_utf8(e.text);
     // A row whose reading is not its stored order: a mark, a number or a Latin word moved.
     const bool moved = reading_of(utf8, is_template(e.name)) != utf8;
-    const std::string classes = std::string("entry ") + (e.open ? "open" : "quoted") + (moved ? " moved" : "") + (sub ? " sub" : "");
+    const std::string classes = std::string("entry ") + (e.quoted ? "quoted" : "open") + (moved ? " moved" : "") + (sub ? " sub" : "");
     std::string out = "<tr class=\"" + classes + "\"><td class=\"name\">" + std::string(e.name) +
                       "<br><span class=\"meta\">#" + std::to_string(item.ordinal) + " &middot; " +
                       std::to_string(e.text.size()) + " / " + std::to_string(family_of(e).longest) + " bytes" +
-                      (e.open ? " &middot; new wording" : " &middot; quoted") + (moved ? " &middot; reading moves" : "") +
+                      (e.quoted ? " &middot; quoted" : " &middot; written for this module") + (moved ? " &middot; reading moves" : "") +
                       picture_link(pictures, e.name) + "</span></td>" + boxes(utf8) + "<td>" + escape_html(e.gloss) + "</td></tr>\n";
     if (templated)
         out += "<tr class=\"filled\"><td class=\"meta\">filled as the editor fills it</td>" +

@@ -31,8 +31,8 @@ std::string c_literal(std::string_view s) {
 // to the end of its last (adjacent literals make one text), and `after_name`
 // just past the comma after its name.
 struct Row {
-    unsigned line = 0;  // the line of FIXED or OPEN, as __LINE__ gives it
-    bool open = false;
+    unsigned line = 0;  // the line of QUOTED or OPEN, as __LINE__ gives it
+    bool quoted = false;
     std::string name, text, english;
     std::size_t after_name = 0, first = 0, end = 0;
 };
@@ -67,14 +67,21 @@ std::vector<Problem> hazards(std::string_view s) {
 
 // Reads a table file as the compiler reads it through the row macros:
 // blanks and comments are passed over, and so is the guard that stops a
-// table included alone, as the tables write it (#if !defined(FIXED) ||
-// !defined(OPEN), #error "...", #endif); FIXED(Name, "text", "English") and
+// table included alone, as the tables write it (#if !defined(QUOTED) ||
+// !defined(OPEN), #error "...", #endif); QUOTED(Name, "text", "English") and
 // OPEN(...) make a row each. Anything else is a problem: the compiler would
 // refuse it, or read it as hecat does not. After a problem, reading goes on
 // at the next line that begins a row.
+//
+// A table as a commit of its history wrote it may name its quoted rows
+// FIXED, as the tables did up to release 1.3: a reader made for
+// Written::in_history reads those too.
+enum class Written { today, in_history };
+
 class TableReader {
 public:
-    explicit TableReader(std::string_view s) : s_(s), start_(s.starts_with("\xEF\xBB\xBF") ? 3 : 0), i_(start_) {}
+    explicit TableReader(std::string_view s, Written written = Written::today)
+        : s_(s), history_(written == Written::in_history), start_(s.starts_with("\xEF\xBB\xBF") ? 3 : 0), i_(start_) {}
 
     void read(std::vector<Row>& rows, std::vector<Problem>& problems) {
         problems = hazards(s_);
@@ -94,6 +101,7 @@ public:
 
 private:
     std::string_view s_;
+    bool history_;
     std::size_t start_, i_;
     unsigned line_ = 1;
     bool odd_break_ = false;  // a literal read gave a line break written other than \r
@@ -188,9 +196,10 @@ private:
 
     // A preprocessor line: only the guard is read, and inside it #error lines alone.
     std::string directive() {
-        const std::string guard = "#if !defined(FIXED) || !defined(OPEN)";
+        const std::string guard = "#if !defined(QUOTED) || !defined(OPEN)";
         if (!first_on_line()) return "a # after other text on its line";
-        if (line_words() != guard)
+        const std::string words = line_words();
+        if (words != guard && !(history_ && words == "#if !defined(FIXED) || !defined(OPEN)"))
             return "a preprocessor line hecat does not read (a table holds rows, comments and its guard as the tables write it: " +
                    guard + ", #error \"...\", #endif)";
         while (true) {
@@ -228,8 +237,9 @@ private:
     std::string row(Row& r) {
         const unsigned line = line_;
         const std::string kind = identifier();
-        if (kind != "FIXED" && kind != "OPEN")
-            return "not a row: a table holds FIXED(Name, \"text\", \"English\") and OPEN(...) rows";
+        const bool quoted = kind == "QUOTED" || (history_ && kind == "FIXED");
+        if (!quoted && kind != "OPEN")
+            return "not a row: a table holds QUOTED(Name, \"text\", \"English\") and OPEN(...) rows";
         if (std::string why = expect('(', "( after " + kind); !why.empty()) return why;
         if (std::string why = blanks(); !why.empty()) return why;
         r.name = identifier();
@@ -245,7 +255,7 @@ private:
         if (std::string why = expect(')', ") after the English: a row has a name, a text and its English"); !why.empty())
             return why;
         r.line = line;
-        r.open = kind == "OPEN";
+        r.quoted = quoted;
         return {};
     }
 
@@ -337,7 +347,7 @@ private:
 std::vector<Row> rows_of(const std::string& file) {
     std::vector<Row> rows;
     std::vector<Problem> problems;
-    TableReader(file).read(rows, problems);
+    TableReader(file, Written::in_history).read(rows, problems);
     return rows;
 }
 
@@ -420,7 +430,7 @@ void read_table(Catalogue& c, const std::string& root, const std::string& path, 
     for (auto& r : rows) {
         const std::string_view utf8 = c.strings.emplace_back(std::move(r.text));
         Entry e{c.strings.emplace_back(std::move(r.name)), kind, c.strings.emplace_back(to_cp1255(utf8)), utf8,
-                c.strings.emplace_back(std::move(r.english)), r.open, file, r.line};
+                c.strings.emplace_back(std::move(r.english)), r.quoted, file, r.line};
         (family == "identity" ? c.identity : c.rows).push_back(e);
     }
 }
@@ -465,9 +475,9 @@ private:
     }
 
     std::string read_line(std::string_view text) {
-        constexpr std::string_view all = "#if defined(HE_ALL_TABLES) || defined(HE_TABLE_", fixed =
-            "#define FIXED(Name, Text, English) HE_ROW(Name, FAMILY, false, Text, English)",
-            open = "#define OPEN(Name, Text, English) HE_ROW(Name, FAMILY, true, Text, English)";
+        constexpr std::string_view all = "#if defined(HE_ALL_TABLES) || defined(HE_TABLE_", quoted =
+            "#define QUOTED(Name, Text, English) HE_ROW(Name, FAMILY, true, Text, English)",
+            open = "#define OPEN(Name, Text, English) HE_ROW(Name, FAMILY, false, Text, English)";
         const std::size_t first = text.find_first_not_of(" \t");
         if (first == std::string_view::npos || text.substr(first, 2) == "//") return {};
         if (condition_ == "HE_ROW" && text != "#endif")
@@ -476,7 +486,7 @@ private:
         if (text == "#if defined(HE_TABLE_identity)") return opens("identity");
         if (text.starts_with(all) && text.ends_with(")")) return opens("all " + std::string(text.substr(all.size(), text.size() - all.size() - 1)));
         if (text == "#endif") return condition_.empty() ? "an #endif with no #if" : (condition_.clear(), "");
-        if (text == fixed || text == open) return condition_.empty() ? "" : "a row macro defined inside an #if";
+        if (text == quoted || text == open) return condition_.empty() ? "" : "a row macro defined inside an #if";
         if (const auto family = plain_quoted(text, "#define FAMILY ")) return define_family(*family);
         if (text == "#undef FAMILY") return family_.empty() ? "FAMILY undefined where it is not defined" : (family_.clear(), "");
         if (const auto name = plain_quoted(text, "#include ")) return include(*name);

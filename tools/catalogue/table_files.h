@@ -16,7 +16,7 @@ namespace he::tool {
 
 // The catalogue as the files under the checkout folder `root` hold it:
 // src/catalogue/tables.inc names the tables and their families, each table's
-// FIXED and OPEN rows become entries as the compiler builds them (the text
+// QUOTED and OPEN rows become entries as the compiler builds them (the text
 // converted to Windows-1255 by the build's own conversion), and
 // exports/catalogue.txt gives the order and the ordinals. Whatever it cannot
 // read (a line it does not understand, a row the compiler would not accept,
@@ -29,7 +29,8 @@ Catalogue read_catalogue(const std::string& root);
 std::string changed_since_read(const Catalogue& catalogue, const std::string& root);
 
 // The UTF-8 text of `name`'s row in the contents of a table file, as the
-// reader above reads it; nothing when no row names it.
+// reader above reads it, or as it read the file at any commit of its
+// history; nothing when no row names it.
 std::optional<std::string> row_text(const std::string& file, std::string_view name);
 
 // Every row of a table file, by name, with its UTF-8 text as above.
