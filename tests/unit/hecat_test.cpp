@@ -30,6 +30,7 @@
 #include "reading.h"
 #include "spreadsheet.h"
 #include "table_files.h"
+#include "table_text.h"
 
 namespace {
 

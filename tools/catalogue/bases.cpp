@@ -7,7 +7,7 @@
 #include "model.h"
 #include "reading.h"
 #include "rules.h"
-#include "table_files.h"
+#include "table_text.h"
 
 namespace he::tool {
 

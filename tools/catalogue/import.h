@@ -1,8 +1,8 @@
 // The import plan: what a translators' PO file changes in the tables, decided
 // three ways for each unit (the text it was exported with, the table's now,
 // the file's) and held to every rule of the build before anything is
-// written; and the same three ways bringing an old file up to today's
-// tables (hecat update).
+// written. The same three ways bring an old file up to today's tables in
+// update.h.
 #pragma once
 
 #include <string>
@@ -41,27 +41,11 @@ struct ImportPlan {
 };
 
 // What importing `po` into the catalogue `c`, read from the tables under the
-// repository folder `root`, changes: every rule of the build is applied to the catalogue as it would
-// be, and the rows of the changed entries are rewritten in their files (and
-// in tests/data/texts.txt for quoted ones). A unit the translator left as
+// repository folder `root`, changes: every rule of the build is applied to
+// the catalogue as it would be, and the rows of the changed entries are
+// rewritten in their files (and in tests/data/texts.txt for quoted ones). A unit the translator left as
 // exported keeps the table's text, even where the table changed since; a
 // unit changed in both is a conflict. Writes nothing.
 ImportPlan plan_import(const Catalogue& c, const PoFile& po, const std::string& root, const ImportOptions& options = {});
-
-// The file brought up to today's tables (`c`, read under `root`) the way msgmerge brings a file up to
-// a new template, but three ways: a unit the translator did not change takes
-// today's text; one changed in the file only keeps it; one changed on both
-// sides (or with no record) keeps the file's text, marked fuzzy, with the
-// English it was translated from as gettext's previous text (#| msgid), the
-// Hebrew at export in a hecat-was comment where git still has it, and
-// today's text in a note. Units of entries the tables no longer hold
-// become obsolete (#~). `commit` is recorded in the header, but in a file
-// that records none (the repository's own copy).
-// With the file, a line saying what the update did: the units written, how
-// many took the tables' text, kept the file's, are fuzzy, obsolete.
-struct Updated {
-    std::string content, summary;
-};
-Updated updated_po(const Catalogue& c, const PoFile& po, const std::string& root, const std::string& commit);
 
 }  // namespace he::tool

@@ -38,6 +38,7 @@
 #include "preview.h"
 #include "spreadsheet.h"
 #include "table_files.h"
+#include "update.h"
 
 namespace {
 

@@ -12,9 +12,14 @@ unsigned ordinal_of(const Catalogue& c, std::string_view name) {
     return it == c.by_ordinal.end() ? 0 : static_cast<unsigned>(it - c.by_ordinal.begin()) + 1;
 }
 
-std::vector<Item> items(const Catalogue& c) {
+std::map<std::string_view, const Entry*> rows_by_name(const Catalogue& c) {
     std::map<std::string_view, const Entry*> rows;
     for (const auto& e : c.rows) rows[e.name] = &e;
+    return rows;
+}
+
+std::vector<Item> items(const Catalogue& c) {
+    const auto rows = rows_by_name(c);
     std::vector<Item> out;
     for (const auto& e : c.identity) out.push_back({&e, ordinal_of(c, e.name)});
     for (auto name : c.order)

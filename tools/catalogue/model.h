@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <initializer_list>
+#include <map>
 #include <span>
 #include <string>
 #include <string_view>
@@ -50,6 +51,9 @@ struct Item {
 // ordinal the numbering rule gives it. Names of the export list without a
 // row are left out (the check reports them).
 std::vector<Item> items(const Catalogue& catalogue);
+
+// The catalogue's rows (the identity apart) by name.
+std::map<std::string_view, const Entry*> rows_by_name(const Catalogue& catalogue);
 
 // The ordinal the catalogue's export table gives a name, or 0 for a name it
 // does not hold.
