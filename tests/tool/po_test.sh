@@ -735,7 +735,7 @@ ok "two imports at once, $races times: both changes land every time ($lost lost)
 # What hecat writes stays as the user had it: --output refuses a read-only
 # file as the import does and gives up on a FIFO that nobody reads; an import
 # keeps each table's owner and mode; the export records the commit of the
-# checkout hecat serves, wherever it runs and whatever repository the
+# checkout hecat reads, wherever it runs and whatever repository the
 # environment names.
 echo keep >"$work/readonly.txt"
 chmod 444 "$work/readonly.txt"
@@ -784,7 +784,7 @@ mkdir "$work/other" "$work/plain"
 git -C "$work/other" init -q && git -C "$work/other" -c user.name=t -c user.email=t@t commit -q --allow-empty -m other
 for where in other plain; do
     (cd "$work/$where" && GIT_DIR="$work/other/.git" "$hecat" export --format po) >"$work/$where.po"
-    ok "the export from $where records the commit hecat serves" grep -qxF "\"X-Hecat-Commit: $commit\\n\"" "$work/$where.po"
+    ok "the export from $where records the commit of the checkout hecat reads" grep -qxF "\"X-Hecat-Commit: $commit\\n\"" "$work/$where.po"
 done
 
 # Every file hecat wrote above, by export, by update or rewritten by an

@@ -3,19 +3,19 @@
 #include "export.h"
 
 #if CASE == 0
-HE_EXPORT(GetTrGood, "messages", false, "! ° \"קובץ\" ךםןףץ (Latin) 100\r\r?", "")
+HE_EXPORT(GetTrGood, "messages", true, "! ° \"קובץ\" ךםןףץ (Latin) 100\r\r?", "")
 #elif CASE == 1
-HE_EXPORT(GetTrLineFeed, "messages", false, "שורה\nשורה", "")
+HE_EXPORT(GetTrLineFeed, "messages", true, "שורה\nשורה", "")
 #elif CASE == 2
-HE_EXPORT(GetTrTab, "messages", false, "טור\tטור", "")
+HE_EXPORT(GetTrTab, "messages", true, "טור\tטור", "")
 #elif CASE == 3
-HE_EXPORT(GetTrVowelPoint, "messages", false, "שָלום", "")
+HE_EXPORT(GetTrVowelPoint, "messages", true, "שָלום", "")
 #elif CASE == 4
-HE_EXPORT(GetTrZeroByte, "messages", false, "אב\0גד", "")
+HE_EXPORT(GetTrZeroByte, "messages", true, "אב\0גד", "")
 #elif CASE == 5
-HE_EXPORT(GetTrShekelSign, "messages", false, "10 ₪", "")
+HE_EXPORT(GetTrShekelSign, "messages", true, "10 ₪", "")
 #elif CASE == 6
-HE_EXPORT(GetTrLatinAccent, "messages", false, "café", "")
+HE_EXPORT(GetTrLatinAccent, "messages", true, "café", "")
 #elif CASE == 7
-HE_EXPORT(GetTrEscape, "messages", false, "\x1B[0m", "")
+HE_EXPORT(GetTrEscape, "messages", true, "\x1B[0m", "")
 #endif

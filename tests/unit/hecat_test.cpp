@@ -152,6 +152,8 @@ const Snippet kHostileSnippets[] = {
     {"/* QUOTED(GetTrA, \"a\", \"A\") */ OPEN(GetTrB, \"b // /*\" /* \"c\" */, \"B\") // QUOTED(GetTrC, \"c\", \"C\")\n", ""},
     {"// why\r\nQUOTED(GetTrA, \"a\\r\"\r\n      \"b\", \"A\\rB\") // note\r\n", ""},
     {"FIXED(GetTrA, \"a\", \"A\")\n", "menus.inc:1: cannot be read: not a row"},  // no longer a row macro
+    {"#if !defined(FIXED) || !defined(OPEN)\n#error \"alone\"\n#endif\nOPEN(GetTrA, \"a\", \"A\")\n",
+     "menus.inc:1: cannot be read: a preprocessor line hecat does not read"},  // the guard as it was
     {"QUOTED(GetTrA, \"a\", \"A\\nB\")\n", "menus.inc:1: cannot be read: a line break in the English"},
     {"QUOTED(GetTrA, \"a\", \"A\\rB\")\n", "menus.inc:1: cannot be read: a line break in the English"},
     {"QUOTED(GetTrA, \"a\\rb\", \"A\\015B\")\n", "menus.inc:1: cannot be read: a line break in the English"},
@@ -217,8 +219,15 @@ TEST(HecatTables, TheReaderReadsAsThePreprocessorOrRefuses) {
 // earlier text.
 TEST(HecatTables, AnEarlierCommitsTableIsReadWithItsQuotedRows) {
     const std::string earlier = "#if !defined(FIXED) || !defined(OPEN)\n#error \"alone\"\n#endif\n"
-                          "FIXED(GetTrA, \"a\", \"A\")\nOPEN(GetTrB, \"b\", \"B\")\n";
-    EXPECT_EQ(he::tool::row_texts(earlier), (std::vector<std::pair<std::string, std::string>>{{"GetTrA", "a"}, {"GetTrB", "b"}}));
+                                "FIXED(GetTrA, \"a\", \"A\")\nOPEN(GetTrB, \"b\", \"B\")\n";
+    std::vector<he::tool::TableRow> rows;
+    std::vector<he::tool::TableProblem> problems;
+    he::tool::read_rows(earlier, he::tool::Written::in_history, rows, problems);
+    EXPECT_TRUE(problems.empty());
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(std::tie(rows[0].name, rows[0].text, rows[0].quoted), std::make_tuple("GetTrA", "a", true));
+    EXPECT_EQ(std::tie(rows[1].name, rows[1].text, rows[1].quoted), std::make_tuple("GetTrB", "b", false));
+    EXPECT_EQ(he::tool::row_text(earlier, "GetTrA"), "a");
 }
 
 // A warning (an advised term) is a warning here as in the build and the

@@ -292,10 +292,10 @@ private:
     }
 };
 
-std::vector<TableRow> rows_of(const std::string& file) {
+std::vector<TableRow> rows_of(const std::string& file, Written written) {
     std::vector<TableRow> rows;
     std::vector<TableProblem> problems;
-    TableReader(file, Written::in_history).read(rows, problems);
+    TableReader(file, written).read(rows, problems);
     return rows;
 }
 
@@ -324,19 +324,19 @@ void read_rows(std::string_view file, Written written, std::vector<TableRow>& ro
 }
 
 std::optional<std::string> row_text(const std::string& file, std::string_view name) {
-    for (auto& r : rows_of(file))
+    for (auto& r : rows_of(file, Written::in_history))
         if (r.name == name) return std::move(r.text);
     return std::nullopt;
 }
 
 std::vector<std::pair<std::string, std::string>> row_texts(const std::string& file) {
     std::vector<std::pair<std::string, std::string>> texts;
-    for (auto& r : rows_of(file)) texts.emplace_back(std::move(r.name), std::move(r.text));
+    for (auto& r : rows_of(file, Written::in_history)) texts.emplace_back(std::move(r.name), std::move(r.text));
     return texts;
 }
 
 bool rewrite_row(std::string& file, std::string_view name, std::string_view text) {
-    const auto rows = rows_of(file);
+    const auto rows = rows_of(file, Written::today);
     const auto r = std::find_if(rows.begin(), rows.end(), [&](const TableRow& row) { return row.name == name; });
     if (r == rows.end()) return false;
     const std::size_t at = r->after_name, first = r->first, end = r->end;

@@ -56,9 +56,9 @@ std::optional<std::string> row_text(const std::string& file, std::string_view na
 // Every row of a table file, by name, with its UTF-8 text as above.
 std::vector<std::pair<std::string, std::string>> row_texts(const std::string& file);
 
-// Replaces the text of `name`'s row in the contents of a table file, keeping
-// its layout: one literal on one line, or one literal per text line where
-// the row had them. False when no row names it.
+// Replaces the text of `name`'s row in the contents of a table file as the
+// tables write it today, keeping its layout: one literal on one line, or one
+// literal per text line where the row had them. False when no row names it.
 bool rewrite_row(std::string& file, std::string_view name, std::string_view text);
 
 // The same for `name`'s line in tests/data/texts.txt.
