@@ -22,9 +22,9 @@ namespace he::tool {
 // removed) the text at the commit the file's other units record, else the
 // one its header records (a template refresh may have put today's commit
 // there), where git has it; and its own text where the tables had it at a
-// commit of their history (a file of an older release, which records none). An older export's record came with the unit's
-// comments from whatever template refreshed the file last, so that commit
-// is asked too.
+// commit of their history (a file of an older release, which records
+// none). An older export's record came with the unit's comments from
+// whatever template refreshed the file last, so that commit is asked too.
 class Bases {
   public:
     // `c` is the catalogue as read from the tables under `root`.

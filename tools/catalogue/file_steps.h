@@ -34,7 +34,7 @@ void step();
 // Flushes a folder's entries to disk, so that a rename in it lasts.
 void sync_folder(const std::string& folder);
 
-// Whether anything stands at the path, a link followed.
+// Whether anything stands at the path: a symbolic link counts, followed or not.
 bool exists(const std::string& path);
 
 // The resolved path of an existing file or folder, or "".

@@ -230,7 +230,10 @@ std::string write_file(const std::string& path, const std::string& content, cons
     std::string tmp;
     std::string why = stage(target, content, exists ? &st : nullptr, tmp);
     if (why.empty() && ::rename(tmp.c_str(), target.c_str()) != 0) why = why_not(errno);
-    if (why.empty()) return {};
+    if (why.empty()) {
+        sync_folder(folder_of(target));  // the rename too lasts a power cut
+        return {};
+    }
     if (!tmp.empty()) ::unlink(tmp.c_str());
     return cannot(why);
 }

@@ -11,8 +11,8 @@
 // saying why. A journal is obeyed only inside its checkout: a path that
 // leaves it (absolute, "..", a symbolic link on the way) or names one of
 // hecat's own files is refused. A replaced file keeps its owner and mode; a
-// read-only one is refused. Nothing but hecat's own files (.hecat-*) is ever
-// created or removed.
+// read-only one is refused. Besides the file an --output names, nothing but
+// hecat's own files (.hecat-*) is ever created or removed.
 #pragma once
 
 #include <functional>
@@ -62,9 +62,10 @@ std::string recover_files(const std::string& folder, std::string& said);
 // only while its target is still the file it was when this began: else the
 // ones renamed are put back. A file outside the folder (a translator's PO file
 // kept elsewhere) is replaced on its own once the others are in place, while
-// it is still the file it was. Returns "cannot write PATH: why; no file
-// changed", the last check's refusal with "; no file changed", or "" when all
-// were written.
+// it is still the file it was. Returns "" when all were written, else one
+// line: why, and what was left ("no file changed", or what the next hecat
+// finishes or puts back by the journal, or that the tables are written but
+// the file outside is not).
 std::string write_files(const std::string& folder, const std::vector<std::pair<std::string, std::string>>& files,
                         const std::function<std::string()>& last_check);
 

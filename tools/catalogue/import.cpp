@@ -15,7 +15,6 @@
 #include "bases.h"
 #include "check.h"
 #include "checkout.h"
-#include "files.h"
 #include "reading.h"
 #include "rules.h"
 #include "table_text.h"
@@ -24,7 +23,7 @@
 namespace he::tool {
 namespace {
 
-std::string quote(std::string_view s) { return std::string(1, '"').append(s).append(1, '"'); }
+std::string quote(std::string_view s) { return quoted(s, {}); }
 
 std::string where(const PoFile& po, const PoUnit& u) {
     return u.line == 0 ? po.path : po.path + ":" + std::to_string(u.line);
@@ -296,18 +295,19 @@ std::map<std::size_t, std::string> changes(const Catalogue& c, const PoFile& po,
 }
 
 // The new contents of the files the changed rows stand in: their tables,
-// and tests/data/texts.txt for quoted texts.
-void rewrite_files(const std::vector<Entry>& rows, const std::map<std::size_t, std::string>& changed,
+// and tests/data/texts.txt for quoted texts, each as the catalogue `c` read
+// it (the import checks, before it writes, that none has changed since).
+void rewrite_files(const Catalogue& c, const std::vector<Entry>& rows, const std::map<std::size_t, std::string>& changed,
                    const std::string& root, ImportPlan& plan) {
     std::map<std::string, std::string> files;
     const auto file = [&](const std::string& path) -> std::string* {
         if (auto it = files.find(path); it != files.end()) return &it->second;
-        auto content = read_file(root + "/" + path);
-        if (!content) {
-            plan.findings.push_back({path, "cannot be read; run hecat import from the repository's top folder", ""});
+        const auto read = std::find_if(c.files.begin(), c.files.end(), [&](const auto& f) { return f.first == path; });
+        if (read == c.files.end()) {
+            plan.findings.push_back({path, "cannot be read", ""});
             return nullptr;
         }
-        return &(files[path] = std::move(*content));
+        return &(files[path] = read->second);
     };
     for (const auto& [i, text] : changed) {
         const Entry& e = rows[i];
@@ -431,7 +431,7 @@ ImportPlan plan_import(const Catalogue& c, const PoFile& po, const std::string& 
     check_rows(c, po, rows, changed, plan);
     plan.changed = changed.size();
     if (!plan.findings.empty()) return sorted(po, std::move(plan));
-    if (!changed.empty()) rewrite_files(rows, changed, root, plan);
+    if (!changed.empty()) rewrite_files(c, rows, changed, root, plan);
     refresh_file(c, po, root, bases, rows, options, plan);
     return sorted(po, std::move(plan));
 }

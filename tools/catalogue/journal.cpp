@@ -38,7 +38,7 @@ std::string target_of(const std::string& folder, const Replacement& f) { return 
 std::string new_of(const std::string& folder, const Replacement& f) { return beside(folder, f.rel, ".hecat-new-"); }
 std::string old_of(const std::string& folder, const Replacement& f) { return beside(folder, f.rel, ".hecat-old-"); }
 
-// The journal: a first line, the folder's identity, the state, then each
+// The journal: a first field, the folder's identity, the state, then each
 // file's path, old and new identity, each ended by a zero byte.
 // "staging": the new files are being written, no target is touched (undone
 // when found: hecat's own files removed); "replacing": all are written and
@@ -274,7 +274,10 @@ std::string replace_alone(const std::string& path, const std::string& content, c
     std::string why = stage(target, content, &st, tmp);
     if (why.empty() && identity_at(target) != was) why = "it has changed since hecat read it";
     if (why.empty() && ::rename(tmp.c_str(), target.c_str()) != 0) why = why_not(errno);
-    if (why.empty()) return {};
+    if (why.empty()) {
+        sync_folder(folder_of(target));
+        return {};
+    }
     if (!tmp.empty()) ::unlink(tmp.c_str());
     return "cannot write " + path + ": " + why;
 }
@@ -291,7 +294,11 @@ std::string write_files(const std::string& folder, const std::vector<std::pair<s
     if (const std::string why = plan_files(folder, files, plan, was, contents, alone_was); !why.empty())
         return why + "; no file changed";
     const auto undo = [&](const std::string& why) {
-        write_journal(folder, kUndoing, plan);
+        // A journal that cannot say "undoing" still says what it said: the
+        // next hecat then finishes or undoes by it, so nothing is put back
+        // here against it.
+        if (const std::string failed = write_journal(folder, kUndoing, plan); !failed.empty())
+            return why + "; marking the journal for undoing failed too: " + failed + " (the next hecat settles it by the journal)";
         if (const std::string failed = put_back(folder, plan); !failed.empty())
             return why + "; putting the old files back failed too: " + failed + " (the next hecat tries again)";
         return why + "; no file changed";

@@ -161,9 +161,7 @@ int list(const Args& args) {
         char head[96];
         std::snprintf(head, sizeof head, "%4u  %-28s %-10s %3zu  ", item.ordinal, std::string(e.name).c_str(),
                       std::string(e.family).c_str(), e.text.size());
-        std::string english(e.gloss);  // UTF-8 already; each CR shown as in the text
-        for (std::size_t p; (p = english.find('\r')) != std::string::npos;) english.replace(p, 1, "\u23CE");
-        out += head + to_utf8(e.text, true) + "    " + english + "\n";
+        out += head + to_utf8(e.text, true) + "    " + visible(e.gloss) + "\n";
     }
     return write_output(out, args.options);
 }

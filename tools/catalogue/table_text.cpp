@@ -9,7 +9,7 @@
 namespace he::tool {
 namespace {
 
-// A text as the tables write it: a C string literal per line, CR as \r, and
+// A text as the tables write it: one C string literal, CR as \r, and
 // a ? after a ? as \?, so that no trigraph forms (a compiler in an ISO mode
 // reads "??!" as "|").
 std::string c_literal(std::string_view s) {
